@@ -1,0 +1,14 @@
+#pragma once
+
+// The four program-wide pointers. Each is set by the object it names, once, in
+// its constructor, and stays valid until the process ends (the presenter view
+// clears its own when it is destroyed). They are read on the GUI thread only.
+class Kelvora;
+class QMainWidget;
+class QVideoWidget;
+class QImageItem;
+
+extern Kelvora *launcherWindow;     // the launcher bar, holder of the settings strings
+extern QMainWidget *presenterView;  // the presenter view, owner of the main camera
+extern QVideoWidget *scannerWindow; // the scanner window
+extern QImageItem *livePictureItem; // the presenter's live picture item
