@@ -24,10 +24,10 @@ run: release
 	@tools/run-kelvora $(RELEASE_DIR)/bin/kelvora
 
 test: asan
-	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
+	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS) -LE bench
 
 bench: release
-	@cd $(RELEASE_DIR) && ctest -L bench --output-on-failure
+	@cd $(RELEASE_DIR) && ctest -L bench --verbose
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

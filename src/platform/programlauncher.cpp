@@ -12,13 +12,17 @@ ProgramLauncher *installedLauncher = &realLauncher;
 
 bool ProgramLauncher::open(const QString &target, const QString &parameters, ShowState)
 {
+    if (target.contains(QLatin1String("://")))
+        return QDesktopServices::openUrl(QUrl(target));
+
+    // A missing program is a failure to report, not a path to hand to the desktop,
+    // which would greet the user with an error window of its own.
     const QFileInfo info(target);
+    if (!info.exists())
+        return false;
     if (info.isFile() && info.isExecutable())
         return QProcess::startDetached(target, QProcess::splitCommand(parameters));
-
-    const QUrl url = target.contains(QLatin1String("://")) ? QUrl(target)
-                                                           : QUrl::fromLocalFile(target);
-    return QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
 }
 
 ProgramLauncher &ProgramLauncher::current()
