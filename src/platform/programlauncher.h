@@ -9,7 +9,11 @@
 class ProgramLauncher
 {
 public:
-    enum class ShowState { Normal, Maximized };
+    enum class ShowState
+    {
+        Normal,
+        Maximized
+    };
 
     virtual ~ProgramLauncher() = default;
 

@@ -1,0 +1,109 @@
+#include "copydatalistener.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include "platform/copydatarecord.h"
+#include "platform/copydatasender.h"
+
+CopyDataListener::CopyDataListener(QObject *parent)
+    // A child, not a plain member, so that moveToThread takes the server along.
+    : QObject(parent), m_server(new QLocalServer(this))
+{
+    connect(m_server, &QLocalServer::newConnection, this, &CopyDataListener::acceptConnections);
+}
+
+CopyDataListener::~CopyDataListener()
+{
+    stop();
+}
+
+bool CopyDataListener::listen(const QString &title)
+{
+    stop();
+    const QString path = CopyData::socketPath(title);
+    if (path.isEmpty())
+        return false;
+    if (!m_server->listen(path)) {
+        // A socket file nobody answers on is left over from a dead process.
+        if (findWindow(title) || !QLocalServer::removeServer(path) || !m_server->listen(path)) {
+            qCWarning(lcCopyData, "cannot listen as %s: %s", qPrintable(title),
+                      qPrintable(m_server->errorString()));
+            return false;
+        }
+    }
+    // The folder is private already; the socket is made so as well.
+    chmod(QFile::encodeName(path).constData(), 0600);
+    m_title = title;
+    return true;
+}
+
+QString CopyDataListener::title() const
+{
+    return m_title;
+}
+
+void CopyDataListener::setConnectionTimeout(int milliseconds)
+{
+    m_connectionTimeoutMs = milliseconds;
+}
+
+void CopyDataListener::stop()
+{
+    // Closing the server removes its socket file.
+    m_server->close();
+    m_title.clear();
+}
+
+void CopyDataListener::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        auto *deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] {
+            qCDebug(lcCopyData, "closing a connection that sent no complete record");
+            socket->abort();
+            socket->deleteLater();
+        });
+        deadline->start(m_connectionTimeoutMs);
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket, deadline] { readRecord(socket, deadline); });
+    }
+}
+
+void CopyDataListener::readRecord(QLocalSocket *socket, QTimer *deadline)
+{
+    if (socket->bytesAvailable() < CopyData::kHeaderSize)
+        return;
+    const CopyData::Header header = CopyData::decodeHeader(socket->peek(CopyData::kHeaderSize));
+    if (header.textLength > CopyData::kMaxText) {
+        qCDebug(lcCopyData, "dropping a record of %u bytes", header.textLength);
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    if (socket->bytesAvailable() < CopyData::kHeaderSize + qint64(header.textLength))
+        return;
+
+    // One record per connection: whatever follows it is not read.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    deadline->stop();
+    socket->skip(CopyData::kHeaderSize);
+    QByteArray text = socket->read(header.textLength);
+    const qsizetype zero = text.indexOf('\0');
+    if (zero >= 0)
+        text.truncate(zero);
+
+    const QPointer<QLocalSocket> guard(socket);
+    Q_EMIT received(text, header.senderWindow);
+    if (!guard)
+        return;
+    socket->write("", 1);
+    socket->flush();
+    socket->disconnectFromServer();
+}
