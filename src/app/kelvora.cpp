@@ -1,0 +1,205 @@
+#include "kelvora.h"
+#include "ui_kelvora.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cstdlib>
+
+#include "app/barlayout.h"
+#include "common/log.h"
+#include "common/paths.h"
+#include "common/programwide.h"
+#include "platform/dialogs.h"
+#include "platform/programlauncher.h"
+#include "shell/annotationprogram.h"
+#include "shell/settingsfile.h"
+
+namespace {
+// Stands in for the Office path of the Windows program until the settings name one.
+const QByteArray defaultPptPath = "/usr/bin/loimpress";
+
+const char *const buttonIcons[barButtonCount] = {
+    ":/Resources/images/compare.png", ":/Resources/images/rec.png",
+    ":/Resources/images/PPT.png",     ":/Resources/images/edit.png",
+    ":/Resources/images/snap.png",    ":/Resources/images/visualizer.png",
+    ":/Resources/images/desktop.png", ":/Resources/images/exit.png",
+};
+
+QRect availableDesktop()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+} // namespace
+
+Kelvora::Kelvora()
+    : QMainWindow(nullptr), m_strPptPath(defaultPptPath), m_strImageFormat("jpg"),
+      ui(std::make_unique<Ui::KelvoraClass>())
+{
+    ui->setupUi(this);
+    m_buttons = {ui->pushButtonCompare, ui->pushButtonRecord, ui->pushButtonPPT,
+                 ui->pushButtonEdit,    ui->pushButtonSnap,   ui->pushButtonVisualizer,
+                 ui->pushButtonDesktop, ui->pushButtonExit};
+    launcherWindow = this;
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    writeLog("程序初始化");
+
+    const QRect desk = availableDesktop();
+    m_nDeskWidth = desk.width();
+    m_nDeskHeight = desk.height();
+    resize(barSize);
+    m_nBarX = rightEdgeBarX(m_nDeskWidth);
+    move(barPosition(m_nBarX, m_nDeskHeight));
+
+    writeLog("m_pDrawPanel创建对象");
+    startAnnotationProgram();
+
+    connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
+    connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);
+    connect(ui->pushButtonPPT, &QPushButton::clicked, this, &Kelvora::OnOpenPPT);
+    connect(ui->pushButtonEdit, &QPushButton::clicked, this, &Kelvora::OnShowVideo);
+    connect(ui->pushButtonSnap, &QPushButton::clicked, this, &Kelvora::OnSnap);
+    connect(ui->pushButtonVisualizer, &QPushButton::clicked, this, &Kelvora::OnShowVisualizer);
+    connect(ui->pushButtonDesktop, &QPushButton::clicked, this, &Kelvora::OnGotoDesktop);
+    connect(ui->pushButtonExit, &QPushButton::clicked, this, &Kelvora::OnExit);
+
+    loadWorkDirAndConfig();
+
+    // The title is the launcher's address for the annotation program.
+    setWindowTitle(QStringLiteral("VizaviRerer"));
+    connect(&m_commandListener, &CopyDataListener::received, this, &Kelvora::onAnnotationCommand);
+    m_commandListener.listen(windowTitle());
+}
+
+Kelvora::~Kelvora()
+{
+    writeLog("~Kelvora()");
+    OnExit();
+    launcherWindow = nullptr;
+}
+
+void Kelvora::toggleBarSide()
+{
+    const int deskHeight = availableDesktop().height();
+    m_nBarX = m_nBarX == 0 ? rightEdgeBarX(m_nDeskWidth) : 0;
+    move(barPosition(m_nBarX, deskHeight));
+}
+
+void Kelvora::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    const BarButtonMetrics metrics = barButtonMetrics(height(), m_nButtonSpacing);
+    m_nButtonHeight = metrics.buttonHeight;
+    m_nIconHeight = metrics.iconHeight;
+    writeLog("resizeEvent");
+    layoutButtons();
+    applyButtonIcons();
+    writeLog("初始化设置完成");
+}
+
+void Kelvora::layoutButtons()
+{
+    for (int row = 0; row < barButtonCount; ++row)
+        m_buttons[row]->move(barButtonPosition(row, m_nButtonHeight, m_nButtonSpacing));
+}
+
+void Kelvora::applyButtonIcons()
+{
+    const BarButtonMetrics metrics = barButtonMetrics(height(), m_nButtonSpacing);
+    for (int row = 0; row < barButtonCount; ++row) {
+        QPushButton *button = m_buttons[row];
+        button->setIcon(QIcon(QPixmap(QString::fromLatin1(buttonIcons[row]))));
+        button->setIconSize(metrics.iconSize);
+        button->setFlat(true);
+        button->setFixedSize(metrics.buttonSize);
+        button->setText(QString());
+    }
+}
+
+void Kelvora::clearAnnotationScreen()
+{
+    sendAnnotationCommand(this, "ClearSrn", "查找到画板窗口");
+}
+
+void Kelvora::loadWorkDirAndConfig()
+{
+    m_strWorkPath = workDirectoryPath();
+    writeLog("准备创建工作目录: %s", m_strWorkPath.constData());
+    // A fresh account may have no Documents folder yet: create it too, or every
+    // photo would fail for want of its folder. An existing folder is fine.
+    QDir().mkpath(QString::fromLocal8Bit(m_strWorkPath));
+    writeLog("准备读取配置信息");
+
+    m_strPptPath = readSetting(m_strWorkPath, "pptpath");
+    if (m_strPptPath.isEmpty())
+        m_strPptPath = defaultPptPath;
+    m_strImagePath = readSetting(m_strWorkPath, "imagepath");
+    if (m_strImagePath.isEmpty())
+        m_strImagePath = m_strWorkPath;
+    m_strCapPath = readSetting(m_strWorkPath, "cappath");
+    if (m_strCapPath.isEmpty())
+        m_strCapPath = m_strWorkPath;
+}
+
+void Kelvora::onAnnotationCommand(const QByteArray &text)
+{
+    writeLog("Kelvora收到CopyData消息: %s", text.constData());
+    if (!text.contains("Exit"))
+        return;
+    writeLog("Kelvora按钮退出");
+    sendAnnotationCommand(this, "Exit", "Kelvora查找到画板窗口");
+    writeLog("Kelvora::winEvent 程序退出");
+    // Ends at once, as the annotation program asked: no window is closed first.
+    std::exit(0);
+}
+
+void Kelvora::OnExit()
+{
+    sendAnnotationCommand(this, "Exit");
+    writeLog("OnExit 程序退出");
+    QCoreApplication::quit();
+}
+
+void Kelvora::OnGotoDesktop()
+{
+    clearAnnotationScreen();
+}
+
+void Kelvora::OnShowVisualizer()
+{
+    clearAnnotationScreen();
+}
+
+void Kelvora::OnCompare()
+{
+    clearAnnotationScreen();
+}
+
+void Kelvora::OnSnap()
+{
+    clearAnnotationScreen();
+}
+
+void Kelvora::OnRecSrn()
+{
+    clearAnnotationScreen();
+    ProgramLauncher::current().open(QString::fromLocal8Bit(programFolder() + "Vesprin"));
+}
+
+void Kelvora::OnOpenPPT()
+{
+    clearAnnotationScreen();
+    if (isExistingFile(m_strPptPath)) {
+        ProgramLauncher::current().open(QString::fromLocal8Bit(m_strPptPath), QString(),
+                                        ProgramLauncher::ShowState::Maximized);
+    } else {
+        Dialogs::current().message(QStringLiteral("请在设置对话框中设置PPT程序路径"),
+                                   QStringLiteral("提示"));
+    }
+}
+
+void Kelvora::OnShowVideo()
+{
+    clearAnnotationScreen();
+}

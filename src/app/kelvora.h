@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+#include "platform/copydatalistener.h"
+
+namespace Ui {
+class KelvoraClass;
+}
+class QPushButton;
+
+// The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
+// screen edge that switches between the tool windows and starts the outside
+// programs. It is also the holder of the settings strings every window reads
+// through launcherWindow. One instance per process, created by main().
+class Kelvora : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Kelvora();
+    ~Kelvora() override;
+
+    // Moves the bar to the other screen edge.
+    void toggleBarSide();
+
+    // Settings strings (8-bit paths in the local encoding). The settings dialog and
+    // the scanner window change the four paths; the image format is never stored.
+    QByteArray m_strWorkPath;
+    QByteArray m_strImagePath;
+    QByteArray m_strPptPath;
+    QByteArray m_strCapPath;
+    QByteArray m_strImageFormat;
+
+public Q_SLOTS:
+    void OnExit();
+    void OnGotoDesktop();
+    void OnShowVisualizer();
+    void OnCompare();
+    void OnSnap();
+    void OnRecSrn();
+    void OnOpenPPT();
+    void OnShowVideo();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void layoutButtons();
+    void applyButtonIcons();
+    void clearAnnotationScreen();
+    void loadWorkDirAndConfig();
+    // A command from the annotation program; runs on the GUI thread.
+    void onAnnotationCommand(const QByteArray &text);
+
+    std::unique_ptr<Ui::KelvoraClass> ui;
+    std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom
+    CopyDataListener m_commandListener;
+
+    int m_nDeskWidth = 0;
+    int m_nDeskHeight = 0;
+    int m_nBarX = 0; // 0: the bar stands at the left edge; any other value: right edge
+    int m_nButtonHeight = 30;
+    int m_nIconHeight = 28;
+    int m_nButtonSpacing = 2;
+};

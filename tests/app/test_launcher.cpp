@@ -1,0 +1,212 @@
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "app/barlayout.h"
+#include "app/kelvora.h"
+#include "common/log.h"
+#include "common/paths.h"
+#include "common/programwide.h"
+#include "recordingdialogs.h"
+#include "recordinglauncher.h"
+#include "threadedlistener.h"
+
+namespace {
+QByteArrayList loggedMessages()
+{
+    QFile file(logFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArrayList messages;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.size() > 22)
+            messages.append(line.mid(22).chopped(QByteArray("  kelvora\r").size()));
+    }
+    return messages;
+}
+
+const char *const buttonNames[] = {"pushButtonCompare", "pushButtonRecord", "pushButtonPPT",
+                                   "pushButtonEdit",    "pushButtonSnap",   "pushButtonVisualizer",
+                                   "pushButtonDesktop", "pushButtonExit"};
+} // namespace
+
+class TestLauncher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(logFilePath());
+        QDir(QDir::homePath() + "/Documents").removeRecursively();
+    }
+
+    void buttonMetrics_data()
+    {
+        QTest::addColumn<int>("barHeight");
+        QTest::addColumn<QSize>("button");
+        QTest::addColumn<QSize>("icon");
+        QTest::addColumn<int>("lastRowY");
+        QTest::newRow("254 high") << 254 << QSize(51, 30) << QSize(47, 28) << 224;
+        QTest::newRow("94 high") << 94 << QSize(17, 10) << QSize(13, 8) << 84;
+    }
+
+    void buttonMetrics()
+    {
+        QFETCH(int, barHeight);
+        QFETCH(QSize, button);
+        QFETCH(QSize, icon);
+        QFETCH(int, lastRowY);
+        const BarButtonMetrics metrics = barButtonMetrics(barHeight, 2);
+        QCOMPARE(metrics.buttonSize, button);
+        QCOMPARE(metrics.iconSize, icon);
+        QCOMPARE(barButtonPosition(0, metrics.buttonHeight, 2), QPoint(0, 0));
+        QCOMPARE(barButtonPosition(7, metrics.buttonHeight, 2), QPoint(0, lastRowY));
+    }
+
+    void barPlacementCountsFromScreenOrigin()
+    {
+        QCOMPARE(barPosition(rightEdgeBarX(1920), 1040), QPoint(1868, 744));
+        QCOMPARE(barPosition(0, 1040), QPoint(0, 744));
+    }
+
+    void constructionPlacesBarAndLogsInOrder()
+    {
+        RecordingLauncher launcher;
+        Kelvora bar;
+        const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
+
+        QCOMPARE(launcherWindow, &bar);
+        QCOMPARE(bar.size(), QSize(50, 254));
+        QCOMPARE(bar.pos(), QPoint(desk.width() - 52, desk.height() - 296));
+        QCOMPARE(bar.windowTitle(), QString("VizaviRerer"));
+        QVERIFY(bar.windowFlags().testFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint));
+
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        for (int row = 0; row < 8; ++row) {
+            auto *button = bar.findChild<QPushButton *>(buttonNames[row]);
+            QVERIFY(button);
+            QCOMPARE(button->geometry(), QRect(0, row * 32, 51, 30));
+            QCOMPARE(button->iconSize(), QSize(47, 28));
+            QVERIFY(button->text().isEmpty());
+            QVERIFY(!button->icon().isNull());
+            QVERIFY(button->isFlat());
+        }
+
+        const QByteArray work = QDir::homePath().toLocal8Bit() + "/Documents/Kelvora";
+        QCOMPARE(loggedMessages(),
+                 (QByteArrayList{"程序初始化", "m_pDrawPanel创建对象", "准备创建工作目录: " + work,
+                                 "准备读取配置信息", "resizeEvent", "初始化设置完成"}));
+        QCOMPARE(launcher.m_launches.size(), 1);
+        QCOMPARE(launcher.m_launches[0].target, QString(programFolder() + "scribvane"));
+        QCOMPARE(launcher.m_launches[0].parameters, QString("--kelvora"));
+    }
+
+    void settingsDefaultsAndNoFileWritten()
+    {
+        RecordingLauncher launcher;
+        Kelvora bar;
+        const QByteArray work = QDir::homePath().toLocal8Bit() + "/Documents/Kelvora";
+        QCOMPARE(bar.m_strWorkPath, work);
+        QVERIFY(QFileInfo(QString::fromLocal8Bit(work)).isDir());
+        QCOMPARE(bar.m_strImagePath, work);
+        QCOMPARE(bar.m_strCapPath, work);
+        QCOMPARE(bar.m_strPptPath, QByteArray("/usr/bin/loimpress"));
+        QCOMPARE(bar.m_strImageFormat, QByteArray("jpg"));
+        QVERIFY(!QFile::exists(QString::fromLocal8Bit(work) + "/conf.ini"));
+    }
+
+    void settingsFileValuesAreRead()
+    {
+        const QString work = QDir::homePath() + "/Documents/Kelvora";
+        QVERIFY(QDir().mkpath(work));
+        QFile conf(work + "/conf.ini");
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[Kelvora]\nimagepath=/srv/photos\nPptPath=/opt/show\ncappath=\n");
+        conf.close();
+
+        RecordingLauncher launcher;
+        Kelvora bar;
+        QCOMPARE(bar.m_strImagePath, QByteArray("/srv/photos"));
+        QCOMPARE(bar.m_strPptPath, QByteArray("/opt/show"));
+        QCOMPARE(bar.m_strCapPath, work.toLocal8Bit()); // an empty value is no value
+    }
+
+    void toggleBarSideAlternatesEdges()
+    {
+        RecordingLauncher launcher;
+        Kelvora bar;
+        const QPoint start = bar.pos();
+        bar.toggleBarSide();
+        QCOMPARE(bar.pos(), QPoint(0, start.y()));
+        bar.toggleBarSide();
+        QCOMPARE(bar.pos(), start);
+    }
+
+    void openPptNeedsAnExistingFile()
+    {
+        RecordingLauncher launcher;
+        RecordingDialogs dialogs;
+        Kelvora bar;
+        const QString refusal = "提示|请在设置对话框中设置PPT程序路径";
+
+        bar.m_strPptPath = "/nonexistent/impress";
+        bar.OnOpenPPT();
+        bar.m_strPptPath = QDir::homePath().toLocal8Bit(); // a folder
+        bar.OnOpenPPT();
+        QCOMPARE(dialogs.m_messages, (QStringList{refusal, refusal}));
+        QCOMPARE(launcher.m_launches.size(), 1); // only the annotation program
+
+        bar.m_strPptPath = QCoreApplication::applicationFilePath().toLocal8Bit();
+        bar.OnOpenPPT();
+        QCOMPARE(dialogs.m_messages.size(), 2);
+        QCOMPARE(launcher.m_launches.last().target, QCoreApplication::applicationFilePath());
+        QVERIFY(launcher.m_launches.last().show == ProgramLauncher::ShowState::Maximized);
+    }
+
+    void recordButtonStartsScreenRecorder()
+    {
+        RecordingLauncher launcher;
+        Kelvora bar;
+        bar.OnRecSrn();
+        QCOMPARE(launcher.m_launches.last().target, QString(programFolder() + "Vesprin"));
+        QVERIFY(launcher.m_launches.last().parameters.isEmpty());
+    }
+
+    void buttonsClearTheAnnotationScreenAndExitSendsExit()
+    {
+        RecordingLauncher launcher;
+        RecordingDialogs dialogs;
+        ThreadedListener annotation("Scribvane");
+        QVERIFY(annotation.isListening());
+        {
+            Kelvora bar;
+            for (const char *name : buttonNames)
+                bar.findChild<QPushButton *>(name)->click();
+            QCOMPARE(annotation.texts(), QByteArrayList(7, "ClearSrn") << "Exit");
+            QVERIFY(loggedMessages().contains("查找到画板窗口"));
+        }
+        // The destructor says goodbye once more while the peer is still there.
+        QCOMPARE(annotation.texts().size(), 9);
+        QCOMPARE(annotation.texts().last(), QByteArray("Exit"));
+    }
+
+    void buttonsWorkWithoutAnnotationProgram()
+    {
+        RecordingLauncher launcher;
+        RecordingDialogs dialogs;
+        Kelvora bar;
+        for (const char *name : buttonNames)
+            bar.findChild<QPushButton *>(name)->click();
+        QVERIFY(!loggedMessages().contains("查找到画板窗口"));
+        QCOMPARE(dialogs.m_messages.size(), 1); // the PowerPoint refusal
+        QVERIFY(loggedMessages().contains("OnExit 程序退出"));
+    }
+};
+
+QTEST_MAIN(TestLauncher)
+#include "test_launcher.moc"

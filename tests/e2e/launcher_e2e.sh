@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# End to end: the built program on a virtual 1920x1080 screen, driven with xdotool
+# like a person, with a stand-in annotation program listening as "Scribvane".
+# Usage: launcher_e2e.sh KELVORA COPYDATAPEER OUTPUT_DIR
+# Runs itself again inside xvfb-run.
+set -euo pipefail
+
+kelvora=$1 peer=$2 out=$3
+if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
+    rm -rf "$out" && mkdir -p "$out"
+    KELVORA_E2E_INSIDE=1 exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
+fi
+
+export HOME=$out/home XDG_STATE_HOME=$out/state XDG_RUNTIME_DIR=$out/runtime
+mkdir -p "$HOME" "$XDG_STATE_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+log=$XDG_STATE_HOME/kelvora/kelvora.log
+heard=$out/scribvane.txt
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+# Waits up to 10 s for a condition that the program brings about.
+wait_for() {
+    local what=$1; shift
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+    fail "timed out waiting for $what"
+}
+heard_lines() { [[ $(wc -l < "$heard") -ge $1 ]]; }
+window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [[ -n $(window_of "$1") ]]; }
+has_no_window() { [[ -z $(window_of "$1") ]]; }
+
+"$peer" listen Scribvane "$heard" & pids+=($!)
+wait_for "the stand-in annotation program" "$peer" probe Scribvane
+: > "$heard"
+
+# --- Run 1: look at the bar, press every button, leave with Exit.
+"$kelvora" & app=$!; pids+=($app)
+wait_for "the launcher bar" has_window VizaviRerer
+bar=$(window_of VizaviRerer)
+eval "$(xdotool getwindowgeometry --shell "$bar")"
+[[ $WIDTH == 50 && $HEIGHT == 254 ]] || fail "bar is ${WIDTH}x${HEIGHT}, not 50x254"
+[[ $X == 1868 && $Y == 784 ]] || fail "bar stands at $X,$Y, not at the right edge (1868,784)"
+import -window root "$out/launcher.png"
+
+press() { xdotool mousemove $((1868 + 25)) $((784 + $1 * 32 + 15)) click 1; }
+rows_without_dialog=(0 1 3 4 5 6) # compare, record, edit, snap, visualizer, desktop
+count=0
+for row in "${rows_without_dialog[@]}"; do
+    press "$row"
+    count=$((count + 1))
+    wait_for "ClearSrn number $count" heard_lines $count
+done
+
+press 2 # PowerPoint: not installed here, so the program says where to set it
+wait_for "ClearSrn of the PPT button" heard_lines 7
+wait_for "the PowerPoint message" has_window 提示
+box=$(window_of 提示)
+import -window root "$out/ppt-message.png"
+xdotool windowfocus --sync "$box" key Return
+wait_for "the message to close" has_no_window 提示
+
+press 7 # Exit
+wait "$app" || fail "Kelvora ended with status $?"
+wait_for "the goodbye" heard_lines 9
+
+expected_heard=$(printf 'ClearSrn\n%.0s' 1 2 3 4 5 6 7; printf 'Exit\nExit\n')
+[[ $(cat "$heard") == "$expected_heard" ]] || fail "annotation program heard: $(cat "$heard")"
+
+messages=$(sed -e 's/^.\{22\}//' -e 's/  kelvora\r$//' "$log")
+expected_start=$(printf '%s\n' 程序初始化 m_pDrawPanel创建对象 \
+    "准备创建工作目录: $HOME/Documents/Kelvora" 准备读取配置信息 resizeEvent 初始化设置完成)
+[[ $(head -n 6 <<< "$messages") == "$expected_start" ]] || fail "start-up log: $messages"
+[[ $(grep -c '^查找到画板窗口$' <<< "$messages") == 7 ]] || fail "ClearSrn log lines: $messages"
+[[ $(tail -n 3 <<< "$messages") == $'OnExit 程序退出\n~Kelvora()\nOnExit 程序退出' ]] \
+    || fail "exit log: $messages"
+grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}   程序初始化  kelvora'$'\r''$' "$log" \
+    || fail "log line format"
+[[ -d $HOME/Documents/Kelvora ]] || fail "no work directory"
+[[ ! -e $HOME/Documents/Kelvora/conf.ini ]] || fail "conf.ini written at start-up"
+
+# --- Run 2: the annotation program asks Kelvora to end.
+: > "$heard"
+"$kelvora" & app=$!; pids+=($app)
+wait_for "the launcher bar again" has_window VizaviRerer
+wait_for "the launcher to listen" "$peer" probe VizaviRerer
+"$peer" send VizaviRerer "please Exit now" || true
+status=0; wait "$app" || status=$?
+[[ $status == 0 ]] || fail "a received Exit ended Kelvora with status $status"
+[[ $(cat "$heard") == Exit ]] || fail "Exit was not forwarded: $(cat "$heard")"
+tail -n 4 "$log" | grep -q 'Kelvora::winEvent 程序退出' || fail "no exit line in the log"
+
+echo "launcher end-to-end: all checks passed; screenshots in $out"
