@@ -18,7 +18,8 @@ private Q_SLOTS:
 
     void oneLine()
     {
-        QBENCHMARK {
+        QBENCHMARK
+        {
             writeLog("sceneEvent");
         }
     }

@@ -29,8 +29,8 @@ void writeLog(const char *format, ...)
     va_end(args);
 
     const QDateTime now = Clock::current().localTime();
-    const QByteArray line = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() +
-                            "   " + message.toUtf8() + "  kelvora\r\n";
+    const QByteArray line = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() + "   " +
+                            message.toUtf8() + "  kelvora\r\n";
 
     const QMutexLocker lock(&logMutex);
     const QString path = logFilePath();
