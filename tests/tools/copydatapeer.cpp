@@ -193,12 +193,16 @@ int listenAs(const std::string &title, const char *logPath, bool hang)
     return 0;
 }
 
-int sendTo(const std::string &title, const std::string &text)
+// A connection to the listener of title, or -1 when nobody listens there.
+int connectToTitle(const std::string &title)
 {
     sockaddr_un address;
-    if (!socketAddress(title, address))
-        return 1;
-    const int fd = connectTo(address);
+    return socketAddress(title, address) ? connectTo(address) : -1;
+}
+
+int sendTo(const std::string &title, const std::string &text)
+{
+    const int fd = connectToTitle(title);
     if (fd < 0)
         return 1;
     std::string record;
@@ -216,10 +220,7 @@ int sendTo(const std::string &title, const std::string &text)
 
 int probeFor(const std::string &title)
 {
-    sockaddr_un address;
-    if (!socketAddress(title, address))
-        return 1;
-    const int fd = connectTo(address);
+    const int fd = connectToTitle(title);
     if (fd < 0)
         return 1;
     close(fd);

@@ -26,6 +26,18 @@ void sendWheel(QGraphicsView *view, int delta)
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view->viewport(), &wheel);
 }
+// A stage in a shown 400 × 300 host, ready for touch input.
+struct ShownStage
+{
+    explicit ShownStage(StageView kind)
+    {
+        host.resize(400, 300);
+        stage = buildPictureStage(&host, &host, kind);
+        host.show();
+    }
+    QWidget host;
+    PictureStage stage{};
+};
 } // namespace
 
 class TestPictureToolkit : public QObject
@@ -232,11 +244,9 @@ private Q_SLOTS:
 
     void pinchZoomsByTheRatioChange()
     {
-        QWidget host;
-        host.resize(400, 300);
-        const PictureStage stage = buildPictureStage(&host, &host, StageView::Compare);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        ShownStage shown(StageView::Compare);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.host));
+        const PictureStage &stage = shown.stage;
         auto *view = static_cast<QCompView *>(stage.view);
         QWidget *viewport = view->viewport();
 
@@ -270,12 +280,10 @@ private Q_SLOTS:
     {
         QFETCH(double, degrees);
         QFETCH(double, rotation);
-        QWidget host;
-        host.resize(400, 300);
-        const PictureStage stage = buildPictureStage(&host, &host, StageView::Live);
+        ShownStage shown(StageView::Live);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.host));
+        const PictureStage &stage = shown.stage;
         livePictureItem = stage.item;
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
         QWidget *viewport = stage.view->viewport();
 
         // The second finger circles the first by the angle, at a radius of 300.
@@ -306,11 +314,9 @@ private Q_SLOTS:
         QFETCH(QPoint, start);
         QFETCH(QPoint, end);
         QFETCH(QPoint, moved);
-        QWidget host;
-        host.resize(400, 300);
-        const PictureStage stage = buildPictureStage(&host, &host, StageView::Compare);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        ShownStage shown(StageView::Compare);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.host));
+        const PictureStage &stage = shown.stage;
         auto *view = static_cast<QCompView *>(stage.view);
         QWidget *viewport = view->viewport();
 
