@@ -1,0 +1,64 @@
+#pragma once
+
+#include "frame.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace optrelle {
+
+struct Resolution
+{
+    int width = 0;
+    int height = 0;
+};
+
+// The camera's optical zoom as the device reports it.
+struct ZoomRange
+{
+    int minimum = 0;
+    int maximum = 0;
+    int step = 1;
+    int value = 0;
+};
+
+// Where a streaming device hands its frames. Both calls run on the device's
+// capture thread.
+class FrameSink
+{
+public:
+    virtual ~FrameSink() = default;
+    // A complete frame; the sink may keep it.
+    virtual void frameCaptured(std::shared_ptr<Frame> frame) = 0;
+    // The device stopped delivering (unplugged, failed); no frame follows.
+    virtual void signalLost() = 0;
+};
+
+// One physical camera of a backend. Called from one thread at a time (the
+// library's caller); frames arrive on a capture thread the device owns.
+class CameraDevice
+{
+public:
+    virtual ~CameraDevice() = default;
+
+    // The two ids the library reports: for a USB camera the idVendor and the
+    // idProduct, four lower-case hex digits each.
+    virtual std::string firstId() const = 0;
+    virtual std::string secondId() const = 0;
+    virtual std::vector<Resolution> resolutions() const = 0;
+
+    // Starts streaming at resolutions()[index] into sink. False when the device
+    // cannot stream at all; then nothing reaches the sink.
+    virtual bool start(int index, FrameSink *sink) = 0;
+    // Stops streaming; when it returns no call into the sink is running or follows.
+    // Does nothing when the device is not streaming.
+    virtual void stop() = 0;
+
+    // std::nullopt when the device has no optical zoom or cannot be asked.
+    virtual std::optional<ZoomRange> zoomRange() = 0;
+    virtual bool setZoom(int value) = 0;
+};
+
+} // namespace optrelle
