@@ -19,7 +19,10 @@ struct Frame
     std::size_t rowBytes() const { return std::size_t(width) * 3; }
     std::size_t byteCount() const { return rowBytes() * std::size_t(height); }
     // Row y counted from the top of the picture.
-    std::uint8_t *rowFromTop(int y) { return pixels.data() + std::size_t(height - 1 - y) * rowBytes(); }
+    std::uint8_t *rowFromTop(int y)
+    {
+        return pixels.data() + std::size_t(height - 1 - y) * rowBytes();
+    }
     const std::uint8_t *rowFromTop(int y) const
     {
         return pixels.data() + std::size_t(height - 1 - y) * rowBytes();

@@ -1,0 +1,54 @@
+#include "backendselection.h"
+
+#include "optrellelog.h"
+#include "sim/simulatedcamera.h"
+#include "v4l2/v4l2cameralist.h"
+
+namespace optrelle {
+
+namespace {
+
+std::optional<std::vector<std::unique_ptr<CameraDevice>>> simulatedCameras()
+{
+    std::vector<SimulatedCameraSpec> specs{defaultSimulatedCamera()};
+    if (qEnvironmentVariableIsSet("OPTRELLE_CAMERAS")) {
+        const std::string value = qEnvironmentVariable("OPTRELLE_CAMERAS").toStdString();
+        std::string error;
+        std::optional<std::vector<SimulatedCameraSpec>> parsed =
+            parseSimulatedCameras(value, &error);
+        if (!parsed) {
+            qCWarning(optrelleLog, "OPTRELLE_CAMERAS ignored, no camera: %s", error.c_str());
+            return std::nullopt;
+        }
+        if (parsed->empty())
+            qCInfo(optrelleLog, "OPTRELLE_CAMERAS is empty: no simulated camera");
+        specs = std::move(*parsed);
+    }
+    const QString sceneFile = qEnvironmentVariable("OPTRELLE_SCENE");
+    std::vector<std::unique_ptr<CameraDevice>> cameras;
+    for (SimulatedCameraSpec &spec : specs)
+        cameras.push_back(std::make_unique<SimulatedCamera>(std::move(spec), sceneFile));
+    return cameras;
+}
+
+} // namespace
+
+std::optional<std::vector<std::unique_ptr<CameraDevice>>> camerasOfChosenBackend()
+{
+    const QString backend = qEnvironmentVariable("OPTRELLE_BACKEND", QStringLiteral("auto"));
+    if (backend == QLatin1String("sim"))
+        return simulatedCameras();
+    if (backend == QLatin1String("v4l2"))
+        return findV4l2Cameras();
+    if (backend == QLatin1String("auto")) {
+        std::vector<std::unique_ptr<CameraDevice>> real = findV4l2Cameras();
+        if (!real.empty())
+            return real;
+        return simulatedCameras();
+    }
+    qCWarning(optrelleLog, "OPTRELLE_BACKEND \"%s\" is none of auto, v4l2, sim: no camera",
+              qPrintable(backend));
+    return std::nullopt;
+}
+
+} // namespace optrelle

@@ -1,0 +1,176 @@
+#include "camera.h"
+
+#include "frameimage.h"
+#include "imagefiles.h"
+#include "textmode.h"
+#include "videolayout.h"
+#include "videorenderer.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace optrelle {
+
+namespace {
+
+// A still asked for right after opening or a resolution switch waits this long
+// for the first frame of the new stream.
+constexpr auto firstFrameWait = std::chrono::seconds(3);
+
+// The camera whose frame is being delivered on this thread, if any. A capture
+// thread cannot stop itself, so calls that would join it are refused there.
+thread_local const Camera *t_deliveringCamera = nullptr;
+
+} // namespace
+
+Camera::Camera(std::unique_ptr<CameraDevice> device)
+    : m_device(std::move(device)), m_firstId(m_device->firstId()), m_secondId(m_device->secondId()),
+      m_resolutions(m_device->resolutions()),
+      m_renderer(std::make_unique<VideoRenderer>([this] { return videoPicture(); }))
+{
+}
+
+Camera::~Camera()
+{
+    stopStreaming();
+}
+
+void Camera::setDefaultResolution(int res)
+{
+    if (isResolution(res) && !m_streaming)
+        m_resolution = res;
+}
+
+bool Camera::open(QWidget *window)
+{
+    if (!m_streaming && !startDevice())
+        return false;
+    setWindow(window);
+    return true;
+}
+
+void Camera::setWindow(QWidget *window)
+{
+    m_renderer->setTarget(window);
+}
+
+void Camera::setCallback(FrameCallback callback)
+{
+    std::lock_guard lock(m_callbackMutex);
+    m_callback = callback;
+}
+
+void Camera::close()
+{
+    setCallback(nullptr);
+    if (t_deliveringCamera == this)
+        return;
+    stopStreaming();
+    setWindow(nullptr);
+    std::lock_guard lock(m_frameMutex);
+    m_frame.reset();
+    m_signalLost = false;
+}
+
+bool Camera::setResolution(int res)
+{
+    if (!isResolution(res) || t_deliveringCamera == this)
+        return false;
+    m_resolution = res;
+    if (!m_streaming)
+        return true;
+    stopStreaming();
+    return startDevice();
+}
+
+void Camera::stopStreaming()
+{
+    if (!m_streaming || t_deliveringCamera == this)
+        return;
+    m_device->stop();
+    m_streaming = false;
+    m_frameArrived.notify_all();
+}
+
+bool Camera::startDevice()
+{
+    {
+        std::lock_guard lock(m_frameMutex);
+        ++m_streamRun;
+        m_signalLost = false;
+    }
+    m_streaming = m_device->start(m_resolution, this);
+    return m_streaming;
+}
+
+bool Camera::captureStill(const QString &path)
+{
+    const QByteArray format = stillFormatForPath(path);
+    if (format.isEmpty() || !m_streaming)
+        return false;
+    FramePtr frame;
+    {
+        std::unique_lock lock(m_frameMutex);
+        m_frameArrived.wait_for(lock, firstFrameWait, [this] {
+            return m_signalLost || (m_frame && m_frameRun == m_streamRun);
+        });
+        // The last picture of a camera that is gone is not a new photo.
+        if (m_signalLost || !m_frame || m_frameRun != m_streamRun)
+            return false;
+        frame = m_frame;
+    }
+    return writeImageAtomically(frameToImage(*frame, m_quarterTurns), path, format);
+}
+
+void Camera::turn(int quarterTurns)
+{
+    m_quarterTurns = (((m_quarterTurns + quarterTurns) % 4) + 4) % 4;
+    m_renderer->frameArrived();
+}
+
+void Camera::zoomBy(int steps)
+{
+    m_zoomStep = std::clamp(m_zoomStep + steps, 0, VideoLayout::maximumZoomStep);
+    m_renderer->frameArrived();
+}
+
+VideoPicture Camera::videoPicture() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return {m_frame, m_quarterTurns, m_zoomStep, m_signalLost};
+}
+
+void Camera::frameCaptured(std::shared_ptr<Frame> frame)
+{
+    // Capture thread.
+    if (m_textMode)
+        makeTextPicture(*frame);
+    {
+        std::lock_guard lock(m_frameMutex);
+        m_frame = frame;
+        m_frameRun = m_streamRun;
+    }
+    m_frameArrived.notify_all();
+    {
+        std::lock_guard lock(m_callbackMutex);
+        if (m_callback) {
+            t_deliveringCamera = this;
+            m_callback(frame->pixels.data(), frame->width, frame->height, 0);
+            t_deliveringCamera = nullptr;
+        }
+    }
+    m_renderer->frameArrived();
+}
+
+void Camera::signalLost()
+{
+    // Capture thread.
+    {
+        std::lock_guard lock(m_frameMutex);
+        m_signalLost = true;
+    }
+    m_frameArrived.notify_all();
+    m_renderer->frameArrived();
+}
+
+} // namespace optrelle

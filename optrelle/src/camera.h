@@ -1,0 +1,91 @@
+#pragma once
+
+#include "cameradevice.h"
+#include "frame.h"
+#include "videopicture.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QWidget;
+
+namespace optrelle {
+
+class VideoRenderer;
+
+using FrameCallback = void (*)(const void *data, int width, int height, int ignored);
+
+// One camera as the library's callers see it: streaming state, the frame
+// callback, the newest frame, and how its video is painted and its stills turned.
+// Every member function but the FrameSink ones runs on the GUI thread.
+class Camera : public FrameSink
+{
+public:
+    explicit Camera(std::unique_ptr<CameraDevice> device);
+    ~Camera() override;
+
+    const std::string &firstId() const { return m_firstId; }
+    const std::string &secondId() const { return m_secondId; }
+    const std::vector<Resolution> &resolutions() const { return m_resolutions; }
+    bool isResolution(int res) const { return res >= 0 && res < int(m_resolutions.size()); }
+
+    void setDefaultResolution(int res);
+    // Starts streaming at the chosen resolution and paints into window (may be null).
+    bool open(QWidget *window);
+    void setWindow(QWidget *window);
+    void setCallback(FrameCallback callback);
+    void close();
+    // Restarts streaming at res; false when res is bad, when called on the
+    // capture thread, or when the device cannot stream at res.
+    bool setResolution(int res);
+    // Stops the device only; for process exit, when Qt may be gone.
+    void stopStreaming();
+
+    // Waits briefly for the first frame of the current stream.
+    bool captureStill(const QString &path);
+    void setTextMode(bool on) { m_textMode = on; }
+    void turn(int quarterTurns);
+    void zoomBy(int steps);
+    VideoPicture videoPicture() const;
+
+    std::optional<ZoomRange> zoomRange() { return m_device->zoomRange(); }
+    bool setZoom(int value) { return m_device->setZoom(value); }
+
+private:
+    void frameCaptured(std::shared_ptr<Frame> frame) override;
+    void signalLost() override;
+    bool startDevice();
+
+    std::unique_ptr<CameraDevice> m_device;
+    const std::string m_firstId;
+    const std::string m_secondId;
+    const std::vector<Resolution> m_resolutions;
+    int m_resolution = 0;
+    bool m_streaming = false;
+
+    // Held while the callback runs, so replacing it waits for a call in flight.
+    // Recursive: the callback may itself remove the callback.
+    std::recursive_mutex m_callbackMutex;
+    FrameCallback m_callback = nullptr;
+
+    mutable std::mutex m_frameMutex;
+    std::condition_variable m_frameArrived;
+    FramePtr m_frame;
+    unsigned m_streamRun = 0; // counts starts; a frame of an older run is stale
+    unsigned m_frameRun = 0;
+    bool m_signalLost = false;
+
+    std::atomic<bool> m_textMode = false;
+    std::atomic<int> m_quarterTurns = 0;
+    std::atomic<int> m_zoomStep = 0;
+
+    // Lives on the GUI thread; the capture thread only asks it for a repaint.
+    std::unique_ptr<VideoRenderer> m_renderer;
+};
+
+} // namespace optrelle

@@ -1,0 +1,34 @@
+#include "frameimage.h"
+
+#include <QTransform>
+
+#include <cstring>
+
+namespace optrelle {
+
+QImage wrapFrameUpsideDown(const Frame &frame)
+{
+    return QImage(frame.pixels.data(), frame.width, frame.height, qsizetype(frame.rowBytes()),
+                  QImage::Format_BGR888);
+}
+
+QImage frameToImage(const Frame &frame, int quarterTurns)
+{
+    const QImage upright = wrapFrameUpsideDown(frame).mirrored(false, true);
+    const int turns = ((quarterTurns % 4) + 4) % 4;
+    if (turns == 0)
+        return upright;
+    return upright.transformed(QTransform().rotate(90.0 * turns));
+}
+
+void imageToFrame(const QImage &image, Frame &frame)
+{
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    frame.width = bgr.width();
+    frame.height = bgr.height();
+    frame.pixels.resize(frame.byteCount());
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(frame.rowFromTop(y), bgr.constScanLine(y), frame.rowBytes());
+}
+
+} // namespace optrelle

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "frame.h"
+
+#include <QImage>
+
+namespace optrelle {
+
+// The frame's own buffer seen as an image, without copying: the picture appears
+// upside down because the rows are bottom-up. Valid while the frame lives.
+QImage wrapFrameUpsideDown(const Frame &frame);
+
+// A copy of the frame as an upright image, turned clockwise by quarter turns.
+QImage frameToImage(const Frame &frame, int quarterTurns = 0);
+
+// An image laid into a frame (rows bottom-up), at the image's size.
+void imageToFrame(const QImage &image, Frame &frame);
+
+} // namespace optrelle

@@ -1,0 +1,3 @@
+#include "optrellelog.h"
+
+Q_LOGGING_CATEGORY(optrelleLog, "optrelle", QtInfoMsg)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cameradevice.h"
+#include "framepool.h"
+#include "simulatedcameraspec.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace optrelle {
+
+// A camera without hardware: films a DeskScene at the chosen resolution and frame
+// rate on its own thread. Its optical zoom is a plain value in 0..100, step 10.
+class SimulatedCamera : public CameraDevice
+{
+public:
+    static constexpr ZoomRange zoomLimits{0, 100, 10, 50};
+
+    SimulatedCamera(SimulatedCameraSpec spec, QString sceneFile);
+    ~SimulatedCamera() override;
+
+    std::string firstId() const override { return m_spec.firstId; }
+    std::string secondId() const override { return m_spec.secondId; }
+    std::vector<Resolution> resolutions() const override { return m_spec.resolutions; }
+    bool start(int index, FrameSink *sink) override;
+    void stop() override;
+    std::optional<ZoomRange> zoomRange() override;
+    bool setZoom(int value) override;
+
+private:
+    void run(Resolution size, FrameSink *sink);
+
+    const SimulatedCameraSpec m_spec;
+    const QString m_sceneFile;
+    FramePool m_pool;
+    std::atomic<int> m_zoom = zoomLimits.value;
+
+    std::mutex m_stopMutex;
+    std::condition_variable m_stopRequested;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+} // namespace optrelle

@@ -1,0 +1,76 @@
+#include "simulatedcameraspec.h"
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+namespace optrelle {
+
+namespace {
+
+constexpr int largestSide = 16384;
+constexpr int fastestRate = 240;
+
+const std::vector<Resolution> defaultResolutions = {
+    {640, 480}, {1280, 720}, {1920, 1080}, {2592, 1944}};
+
+std::optional<SimulatedCameraSpec> parseEntry(const QString &entry, std::string *error)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(^([0-9a-fA-F]{4}):([0-9a-fA-F]{4})(?:@([0-9]+x[0-9]+(?:,[0-9]+x[0-9]+)*))?(?:/([0-9]+))?$)"));
+    const QRegularExpressionMatch match = pattern.match(entry);
+    if (!match.hasMatch()) {
+        *error = "\"" + entry.toStdString() +
+                 "\" is not ID1:ID2[@WxH,...][/FPS] with ids of four hex digits";
+        return std::nullopt;
+    }
+    SimulatedCameraSpec spec;
+    spec.firstId = match.captured(1).toLower().toStdString();
+    spec.secondId = match.captured(2).toLower().toStdString();
+    spec.resolutions = defaultResolutions;
+    if (match.hasCaptured(3)) {
+        spec.resolutions.clear();
+        for (const QString &size : match.captured(3).split(u',')) {
+            const QStringList sides = size.split(u'x');
+            const int width = sides[0].toInt();
+            const int height = sides[1].toInt();
+            if (width < 1 || height < 1 || width > largestSide || height > largestSide) {
+                *error = "resolution " + size.toStdString() + " of \"" + entry.toStdString() +
+                         "\" is outside 1x1 .. 16384x16384";
+                return std::nullopt;
+            }
+            spec.resolutions.push_back({width, height});
+        }
+    }
+    if (match.hasCaptured(4)) {
+        spec.framesPerSecond = match.captured(4).toInt();
+        if (spec.framesPerSecond < 1 || spec.framesPerSecond > fastestRate) {
+            *error = "frame rate of \"" + entry.toStdString() + "\" is outside 1 .. 240";
+            return std::nullopt;
+        }
+    }
+    return spec;
+}
+
+} // namespace
+
+std::optional<std::vector<SimulatedCameraSpec>> parseSimulatedCameras(const std::string &value,
+                                                                      std::string *error)
+{
+    std::vector<SimulatedCameraSpec> cameras;
+    const QStringList entries = QString::fromStdString(value).split(u';', Qt::SkipEmptyParts);
+    for (const QString &entry : entries) {
+        std::optional<SimulatedCameraSpec> spec = parseEntry(entry.trimmed(), error);
+        if (!spec)
+            return std::nullopt;
+        cameras.push_back(std::move(*spec));
+    }
+    return cameras;
+}
+
+SimulatedCameraSpec defaultSimulatedCamera()
+{
+    return {"15aa", "1555", defaultResolutions, 30};
+}
+
+} // namespace optrelle

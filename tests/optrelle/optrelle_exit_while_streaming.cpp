@@ -1,0 +1,47 @@
+// Ends the process with exit() while two simulated cameras stream into a
+// callback and a window; the library must stop its threads without a crash.
+#include "optrelle.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<int> frames = 0;
+
+void countFrame(const void *, int, int, int)
+{
+    ++frames;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("OPTRELLE_BACKEND", "sim");
+    qputenv("OPTRELLE_CAMERAS", "15aa:1555@640x480/60;0ac8:c498@320x240/60");
+    QApplication app(argc, argv);
+    QWidget window;
+    window.resize(320, 240);
+    window.show();
+    if (!fnInit() || fnOpenCamera(0, window.winId()) != 1 || fnOpenCamera(1, 0) != 1)
+        return 2;
+    fnSetVideoCB(0, reinterpret_cast<void *>(&countFrame));
+    fnSetVideoCB(1, reinterpret_cast<void *>(&countFrame));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [] {
+        if (frames >= 10) {
+            std::printf("frames %d\n", frames.load());
+            std::fflush(stdout);
+            std::exit(0);
+        }
+    });
+    poll.start(5);
+    QTimer::singleShot(10000, [] { std::exit(3); });
+    return app.exec();
+}

@@ -1,0 +1,268 @@
+// The camera library's inner pieces: camera configuration, the simulated desk,
+// video layout and painting, frame buffers.
+#include "backendselection.h"
+#include "framepool.h"
+#include "sim/deskscene.h"
+#include "sim/simulatedcameraspec.h"
+#include "videolayout.h"
+#include "videopainter.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <ZXing/ReadBarcode.h>
+
+namespace {
+
+QStringList warnings;
+
+void collectWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    warnings << message;
+}
+
+QRgb topDownPixel(const optrelle::Frame &frame, int x, int y)
+{
+    const std::uint8_t *p = frame.rowFromTop(y) + x * 3;
+    return qRgb(p[2], p[1], p[0]);
+}
+
+} // namespace
+
+class OptrellePartsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesCameraLists_data();
+    void parsesCameraLists();
+    void refusesMalformedLists_data();
+    void refusesMalformedLists();
+    void backendFromEnvironment_data();
+    void backendFromEnvironment();
+    void deskSceneHasMarkerAndRunningClock();
+    void sceneFileReplacesDesk();
+    void layoutFitsTurnsAndZooms_data();
+    void layoutFitsTurnsAndZooms();
+    void lostSignalIsMarked();
+    void poolReusesReleasedFrames();
+};
+
+void OptrellePartsTest::parsesCameraLists_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("cameras"); // "id:id WxH,... fps"
+    QTest::newRow("empty") << "" << QStringList();
+    QTest::newRow("one, defaults")
+        << "0ac8:c498" << QStringList{"0ac8:c498 640x480,1280x720,1920x1080,2592x1944 30"};
+    QTest::newRow("two, with sizes and rate")
+        << "0ac8:c498@1280x720,1920x1080/15;1234:abcd"
+        << QStringList{"0ac8:c498 1280x720,1920x1080 15",
+                       "1234:abcd 640x480,1280x720,1920x1080,2592x1944 30"};
+    QTest::newRow("upper case, blanks, trailing separator")
+        << " 0AC8:C498/5 ;" << QStringList{"0ac8:c498 640x480,1280x720,1920x1080,2592x1944 5"};
+}
+
+void OptrellePartsTest::parsesCameraLists()
+{
+    QFETCH(QString, value);
+    QFETCH(QStringList, cameras);
+    std::string error;
+    const auto specs = optrelle::parseSimulatedCameras(value.toStdString(), &error);
+    QVERIFY2(specs, error.c_str());
+    QStringList described;
+    for (const optrelle::SimulatedCameraSpec &spec : *specs) {
+        QStringList sizes;
+        for (const optrelle::Resolution &size : spec.resolutions)
+            sizes << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+        described << QStringLiteral("%1:%2 %3 %4")
+                         .arg(QString::fromStdString(spec.firstId),
+                              QString::fromStdString(spec.secondId), sizes.join(u','))
+                         .arg(spec.framesPerSecond);
+    }
+    QCOMPARE(described, cameras);
+}
+
+void OptrellePartsTest::refusesMalformedLists_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("one id") << "0ac8";
+    QTest::newRow("five digits") << "12345:abcd";
+    QTest::newRow("not hex") << "0ac8:zzzz";
+    QTest::newRow("empty sizes") << "0ac8:c498@";
+    QTest::newRow("zero width") << "0ac8:c498@0x480";
+    QTest::newRow("huge size") << "0ac8:c498@99999999999x480";
+    QTest::newRow("zero rate") << "0ac8:c498/0";
+    QTest::newRow("rate too high") << "0ac8:c498/999";
+    QTest::newRow("good then bad") << "0ac8:c498;oops";
+}
+
+void OptrellePartsTest::refusesMalformedLists()
+{
+    QFETCH(QString, value);
+    std::string error;
+    QVERIFY(!optrelle::parseSimulatedCameras(value.toStdString(), &error));
+    QVERIFY(!error.empty());
+}
+
+void OptrellePartsTest::backendFromEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("backend");
+    QTest::addColumn<QByteArray>("cameras"); // "-" leaves OPTRELLE_CAMERAS unset
+    QTest::addColumn<int>("count");          // -1: refused
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sim, unset") << QByteArray("sim") << QByteArray("-") << 1 << QString();
+    QTest::newRow("sim, two") << QByteArray("sim") << QByteArray("1111:2222;3333:4444") << 2
+                              << QString();
+    QTest::newRow("sim, empty") << QByteArray("sim") << QByteArray("") << 0 << "empty";
+    QTest::newRow("sim, malformed")
+        << QByteArray("sim") << QByteArray("1111") << -1 << "OPTRELLE_CAMERAS";
+    // This machine has no /dev/video*: automatic falls back to the simulation.
+    QTest::newRow("auto") << QByteArray("auto") << QByteArray("-") << 1 << QString();
+    QTest::newRow("unknown backend")
+        << QByteArray("webcam") << QByteArray("-") << -1 << "OPTRELLE_BACKEND";
+}
+
+void OptrellePartsTest::backendFromEnvironment()
+{
+    QFETCH(QByteArray, backend);
+    QFETCH(QByteArray, cameras);
+    QFETCH(int, count);
+    QFETCH(QString, message);
+    if (backend == "auto" && QFile::exists("/dev/video0"))
+        QSKIP("a real camera is present");
+    qputenv("OPTRELLE_BACKEND", backend);
+    if (cameras == "-")
+        qunsetenv("OPTRELLE_CAMERAS");
+    else
+        qputenv("OPTRELLE_CAMERAS", cameras);
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    const auto devices = optrelle::camerasOfChosenBackend();
+    qInstallMessageHandler(previous);
+    QCOMPARE(devices ? int(devices->size()) : -1, count);
+    if (message.isEmpty())
+        QVERIFY(warnings.isEmpty());
+    else
+        QVERIFY2(warnings.join(u'\n').contains(message), qPrintable(warnings.join(u'\n')));
+    if (count == 1 && cameras == "-")
+        QCOMPARE(devices->front()->firstId() + ":" + devices->front()->secondId(),
+                 std::string("15aa:1555"));
+}
+
+void OptrellePartsTest::deskSceneHasMarkerAndRunningClock()
+{
+    optrelle::DeskScene scene;
+    optrelle::Frame first{640, 480, std::vector<std::uint8_t>(640 * 480 * 3)};
+    optrelle::Frame second = first;
+    const QDateTime time = QDateTime::currentDateTime();
+    scene.render(first, 1, time);
+    scene.render(second, 2, time);
+    const int side = optrelle::DeskScene::markerSide(480);
+    QCOMPARE(topDownPixel(first, side / 2, side / 2), qRgb(255, 0, 0));
+    QCOMPARE(topDownPixel(first, side + side / 2, side / 2), qRgb(0, 255, 0));
+    QCOMPARE(topDownPixel(first, side / 2, side + side / 2), qRgb(0, 0, 255));
+    QVERIFY(topDownPixel(first, side + side / 2, side + side / 2) != qRgb(255, 0, 0));
+    // Only the counter differs between the two frames.
+    QVERIFY(first.pixels != second.pixels);
+    const std::size_t clockRows = 480 / 16;
+    const std::size_t stillBytes = (480 - clockRows) * 640 * 3;
+    QVERIFY(
+        std::equal(first.pixels.begin(), first.pixels.begin() + stillBytes, second.pixels.begin()));
+    // The page's code reads back, read from the top row down.
+    const ZXing::ImageView view(first.rowFromTop(0), 640, 480, ZXing::ImageFormat::BGR,
+                                -int(first.rowBytes()));
+    QCOMPARE(QString::fromStdString(ZXing::ReadBarcode(view).text()),
+             QString::fromUtf8(optrelle::DeskScene::qrText));
+}
+
+void OptrellePartsTest::sceneFileReplacesDesk()
+{
+    QTemporaryDir dir;
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(qRgb(10, 200, 30));
+    const QString path = dir.filePath("scene.png");
+    QVERIFY(image.save(path));
+    optrelle::DeskScene scene(path);
+    optrelle::Frame frame{320, 240, std::vector<std::uint8_t>(320 * 240 * 3)};
+    scene.render(frame, 7, QDateTime::currentDateTime());
+    for (int y : {0, 120, 239})
+        for (int x : {0, 160, 319})
+            QCOMPARE(topDownPixel(frame, x, y), qRgb(10, 200, 30));
+}
+
+void OptrellePartsTest::layoutFitsTurnsAndZooms_data()
+{
+    QTest::addColumn<int>("turns");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QPointF>("topLeft"); // where the frame's (0, 0) lands
+    QTest::addColumn<QPointF>("centre");  // where the frame's centre lands
+    // A 400x300 frame in an 800x400 window: fitted by height, scale 4/3.
+    QTest::newRow("fitted") << 0 << 0 << QPointF(400 - 800 / 3.0, 0) << QPointF(400, 200);
+    QTest::newRow("clockwise") << 1 << 0 << QPointF(400 + 150, 0) << QPointF(400, 200);
+    QTest::newRow("upside down") << 2 << 0 << QPointF(400 + 800 / 3.0, 400) << QPointF(400, 200);
+    QTest::newRow("anticlockwise") << -1 << 0 << QPointF(400 - 150, 400) << QPointF(400, 200);
+    QTest::newRow("one step in") << 0 << 1 << QPointF(400 - 1.25 * 800 / 3.0, 200 - 1.25 * 200)
+                                 << QPointF(400, 200);
+    QTest::newRow("beyond the last step")
+        << 0 << 99 << QPointF(400 - 5.9604644775390625 * 800 / 3.0, 200 - 5.9604644775390625 * 200)
+        << QPointF(400, 200);
+}
+
+void OptrellePartsTest::layoutFitsTurnsAndZooms()
+{
+    QFETCH(int, turns);
+    QFETCH(int, zoom);
+    QFETCH(QPointF, topLeft);
+    QFETCH(QPointF, centre);
+    // Turned a quarter, the 300x400 picture is fitted at scale 1: 300 wide.
+    const optrelle::VideoLayout layout(QSize(400, 300), QSize(800, 400), turns, zoom);
+    const QPointF mapped = layout.frameToWindow().map(QPointF(0, 0));
+    QVERIFY2(QLineF(mapped, topLeft).length() < 1e-6,
+             qPrintable(QStringLiteral("%1,%2").arg(mapped.x()).arg(mapped.y())));
+    QVERIFY(QLineF(layout.frameToWindow().map(QPointF(200, 150)), centre).length() < 1e-6);
+    QVERIFY(QLineF(layout.windowToFrame().map(centre), QPointF(200, 150)).length() < 1e-6);
+}
+
+void OptrellePartsTest::lostSignalIsMarked()
+{
+    auto frame = std::make_shared<optrelle::Frame>(
+        optrelle::Frame{64, 48, std::vector<std::uint8_t>(64 * 48 * 3, 255)});
+    QImage live(320, 240, QImage::Format_RGB32);
+    QImage lost = live;
+    {
+        QPainter painter(&live);
+        optrelle::paintVideo(painter, live.rect(), {frame, 0, 0, false});
+    }
+    {
+        QPainter painter(&lost);
+        optrelle::paintVideo(painter, lost.rect(), {frame, 0, 0, true});
+    }
+    QCOMPARE(live.pixel(160, 120), qRgb(255, 255, 255));
+    QCOMPARE(lost.pixel(5, 5), qRgb(255, 255, 255)); // the last picture stays
+    QVERIFY(lost.pixel(160, 120) != qRgb(255, 255, 255));
+    QImage empty(320, 240, QImage::Format_RGB32);
+    QPainter painter(&empty);
+    optrelle::paintVideo(painter, empty.rect(), {nullptr, 0, 0, false});
+    QCOMPARE(empty.pixel(160, 120), qRgb(0, 0, 0));
+}
+
+void OptrellePartsTest::poolReusesReleasedFrames()
+{
+    optrelle::FramePool pool;
+    const std::uint8_t *first = nullptr;
+    {
+        auto frame = pool.acquire(64, 48);
+        first = frame->pixels.data();
+        QCOMPARE(frame->pixels.size(), std::size_t(64 * 48 * 3));
+    }
+    auto again = pool.acquire(64, 48);
+    QCOMPARE(again->pixels.data(), first);
+    auto other = pool.acquire(64, 48); // the first is still held
+    QVERIFY(other->pixels.data() != first);
+}
+
+QTEST_MAIN(OptrellePartsTest)
+#include "test_optrelleparts.moc"
