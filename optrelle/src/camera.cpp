@@ -23,9 +23,9 @@ thread_local const Camera *t_deliveringCamera = nullptr;
 
 } // namespace
 
-Camera::Camera(std::unique_ptr<CameraDevice> device)
+Camera::Camera(std::unique_ptr<CameraDevice> device, std::function<void()> firstFrameDelivered)
     : m_device(std::move(device)), m_firstId(m_device->firstId()), m_secondId(m_device->secondId()),
-      m_resolutions(m_device->resolutions()),
+      m_resolutions(m_device->resolutions()), m_firstFrameDelivered(std::move(firstFrameDelivered)),
       m_renderer(std::make_unique<VideoRenderer>([this] { return videoPicture(); }))
 {
 }
@@ -160,6 +160,8 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
         }
     }
     m_renderer->frameArrived();
+    if (m_firstFrameDelivered)
+        std::call_once(m_firstFrame, m_firstFrameDelivered);
 }
 
 void Camera::signalLost()

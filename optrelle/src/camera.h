@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,7 +27,10 @@ using FrameCallback = void (*)(const void *data, int width, int height, int igno
 class Camera : public FrameSink
 {
 public:
-    explicit Camera(std::unique_ptr<CameraDevice> device);
+    // firstFrameDelivered runs once, on the capture thread, after the camera's
+    // first frame has passed through the callback and the renderer.
+    explicit Camera(std::unique_ptr<CameraDevice> device,
+                    std::function<void()> firstFrameDelivered = {});
     ~Camera() override;
 
     const std::string &firstId() const { return m_firstId; }
@@ -83,6 +87,9 @@ private:
     std::atomic<bool> m_textMode = false;
     std::atomic<int> m_quarterTurns = 0;
     std::atomic<int> m_zoomStep = 0;
+
+    std::function<void()> m_firstFrameDelivered;
+    std::once_flag m_firstFrame;
 
     // Lives on the GUI thread; the capture thread only asks it for a repaint.
     std::unique_ptr<VideoRenderer> m_renderer;

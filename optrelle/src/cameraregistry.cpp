@@ -31,15 +31,19 @@ bool CameraRegistry::init()
     m_initialised = true;
     std::optional<std::vector<std::unique_ptr<CameraDevice>>> devices = camerasOfChosenBackend();
     m_configurationValid = devices.has_value();
-    if (devices)
-        for (std::unique_ptr<CameraDevice> &device : *devices)
-            m_cameras.push_back(std::make_unique<Camera>(std::move(device)));
     // Capture threads call into the program and into Qt: stop them while both
     // still exist, when the application object goes or, with exit(), before
-    // the program's static objects are destroyed.
+    // static objects are destroyed. exit() destroys statics in the reverse order
+    // of their creation, and a capture thread's first frame creates some (Qt's
+    // painting, the program's callback); the handler registered after that frame
+    // runs before they go.
+    const auto stopAtExit = [] { std::atexit(stopAllCameras); };
+    if (devices)
+        for (std::unique_ptr<CameraDevice> &device : *devices)
+            m_cameras.push_back(std::make_unique<Camera>(std::move(device), stopAtExit));
     if (QCoreApplication::instance())
         qAddPostRoutine(stopAllCameras);
-    std::atexit(stopAllCameras);
+    stopAtExit();
     return m_configurationValid;
 }
 

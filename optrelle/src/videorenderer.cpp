@@ -25,6 +25,7 @@ void VideoRenderer::setTarget(QWidget *target)
         m_target->update();
     }
     m_target = target;
+    m_hasTarget = target != nullptr;
     if (m_target) {
         m_target->installEventFilter(this);
         m_target->update();
@@ -33,7 +34,7 @@ void VideoRenderer::setTarget(QWidget *target)
 
 void VideoRenderer::frameArrived()
 {
-    if (m_repaintQueued.exchange(true))
+    if (!m_hasTarget || m_repaintQueued.exchange(true))
         return;
     QMetaObject::invokeMethod(
         this,

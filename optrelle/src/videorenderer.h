@@ -37,6 +37,7 @@ protected:
 private:
     std::function<VideoPicture()> m_picture;
     QPointer<QWidget> m_target;
+    std::atomic<bool> m_hasTarget = false;
     std::atomic<bool> m_repaintQueued = false;
 };
 
