@@ -10,11 +10,11 @@ namespace {
 
 std::optional<std::vector<std::unique_ptr<CameraDevice>>> simulatedCameras()
 {
-    std::vector<SimulatedCameraSpec> specs{defaultSimulatedCamera()};
+    std::vector<SimulatedCameraConfig> configs{defaultSimulatedCamera()};
     if (qEnvironmentVariableIsSet("OPTRELLE_CAMERAS")) {
         const std::string value = qEnvironmentVariable("OPTRELLE_CAMERAS").toStdString();
         std::string error;
-        std::optional<std::vector<SimulatedCameraSpec>> parsed =
+        std::optional<std::vector<SimulatedCameraConfig>> parsed =
             parseSimulatedCameras(value, &error);
         if (!parsed) {
             qCWarning(optrelleLog, "OPTRELLE_CAMERAS ignored, no camera: %s", error.c_str());
@@ -22,12 +22,12 @@ std::optional<std::vector<std::unique_ptr<CameraDevice>>> simulatedCameras()
         }
         if (parsed->empty())
             qCInfo(optrelleLog, "OPTRELLE_CAMERAS is empty: no simulated camera");
-        specs = std::move(*parsed);
+        configs = std::move(*parsed);
     }
     const QString sceneFile = qEnvironmentVariable("OPTRELLE_SCENE");
     std::vector<std::unique_ptr<CameraDevice>> cameras;
-    for (SimulatedCameraSpec &spec : specs)
-        cameras.push_back(std::make_unique<SimulatedCamera>(std::move(spec), sceneFile));
+    for (SimulatedCameraConfig &config : configs)
+        cameras.push_back(std::make_unique<SimulatedCamera>(std::move(config), sceneFile));
     return cameras;
 }
 

@@ -3,7 +3,7 @@
 #include "backendselection.h"
 #include "framepool.h"
 #include "sim/deskscene.h"
-#include "sim/simulatedcameraspec.h"
+#include "sim/simulatedcameraconfig.h"
 #include "videolayout.h"
 #include "videopainter.h"
 
@@ -70,17 +70,17 @@ void OptrellePartsTest::parsesCameraLists()
     QFETCH(QString, value);
     QFETCH(QStringList, cameras);
     std::string error;
-    const auto specs = optrelle::parseSimulatedCameras(value.toStdString(), &error);
-    QVERIFY2(specs, error.c_str());
+    const auto configs = optrelle::parseSimulatedCameras(value.toStdString(), &error);
+    QVERIFY2(configs, error.c_str());
     QStringList described;
-    for (const optrelle::SimulatedCameraSpec &spec : *specs) {
+    for (const optrelle::SimulatedCameraConfig &config : *configs) {
         QStringList sizes;
-        for (const optrelle::Resolution &size : spec.resolutions)
+        for (const optrelle::Resolution &size : config.resolutions)
             sizes << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
         described << QStringLiteral("%1:%2 %3 %4")
-                         .arg(QString::fromStdString(spec.firstId),
-                              QString::fromStdString(spec.secondId), sizes.join(u','))
-                         .arg(spec.framesPerSecond);
+                         .arg(QString::fromStdString(config.firstId),
+                              QString::fromStdString(config.secondId), sizes.join(u','))
+                         .arg(config.framesPerSecond);
     }
     QCOMPARE(described, cameras);
 }

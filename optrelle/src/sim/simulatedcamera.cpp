@@ -9,8 +9,8 @@
 
 namespace optrelle {
 
-SimulatedCamera::SimulatedCamera(SimulatedCameraSpec spec, QString sceneFile)
-    : m_spec(std::move(spec)), m_sceneFile(std::move(sceneFile))
+SimulatedCamera::SimulatedCamera(SimulatedCameraConfig config, QString sceneFile)
+    : m_config(std::move(config)), m_sceneFile(std::move(sceneFile))
 {
 }
 
@@ -21,10 +21,10 @@ SimulatedCamera::~SimulatedCamera()
 
 bool SimulatedCamera::start(int index, FrameSink *sink)
 {
-    if (index < 0 || index >= int(m_spec.resolutions.size()) || !sink || m_thread.joinable())
+    if (index < 0 || index >= int(m_config.resolutions.size()) || !sink || m_thread.joinable())
         return false;
     m_stopping = false;
-    m_thread = std::thread(&SimulatedCamera::run, this, m_spec.resolutions[index], sink);
+    m_thread = std::thread(&SimulatedCamera::run, this, m_config.resolutions[index], sink);
     return true;
 }
 
@@ -57,7 +57,7 @@ void SimulatedCamera::run(Resolution size, FrameSink *sink)
 {
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / m_spec.framesPerSecond));
+        std::chrono::duration<double>(1.0 / m_config.framesPerSecond));
     DeskScene scene(m_sceneFile);
     quint64 frameNumber = 0;
     // Frames are due at fixed times from the start, so the rate does not drift;

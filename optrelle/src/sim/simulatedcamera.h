@@ -2,7 +2,7 @@
 
 #include "cameradevice.h"
 #include "framepool.h"
-#include "simulatedcameraspec.h"
+#include "simulatedcameraconfig.h"
 
 #include <QString>
 
@@ -20,12 +20,12 @@ class SimulatedCamera : public CameraDevice
 public:
     static constexpr ZoomRange zoomLimits{0, 100, 10, 50};
 
-    SimulatedCamera(SimulatedCameraSpec spec, QString sceneFile);
+    SimulatedCamera(SimulatedCameraConfig config, QString sceneFile);
     ~SimulatedCamera() override;
 
-    std::string firstId() const override { return m_spec.firstId; }
-    std::string secondId() const override { return m_spec.secondId; }
-    std::vector<Resolution> resolutions() const override { return m_spec.resolutions; }
+    std::string firstId() const override { return m_config.firstId; }
+    std::string secondId() const override { return m_config.secondId; }
+    std::vector<Resolution> resolutions() const override { return m_config.resolutions; }
     bool start(int index, FrameSink *sink) override;
     void stop() override;
     std::optional<ZoomRange> zoomRange() override;
@@ -34,7 +34,7 @@ public:
 private:
     void run(Resolution size, FrameSink *sink);
 
-    const SimulatedCameraSpec m_spec;
+    const SimulatedCameraConfig m_config;
     const QString m_sceneFile;
     FramePool m_pool;
     std::atomic<int> m_zoom = zoomLimits.value;

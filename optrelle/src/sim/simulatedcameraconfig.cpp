@@ -1,4 +1,4 @@
-#include "simulatedcameraspec.h"
+#include "simulatedcameraconfig.h"
 
 #include <QRegularExpression>
 #include <QString>
@@ -14,7 +14,7 @@ constexpr int fastestRate = 240;
 const std::vector<Resolution> defaultResolutions = {
     {640, 480}, {1280, 720}, {1920, 1080}, {2592, 1944}};
 
-std::optional<SimulatedCameraSpec> parseEntry(const QString &entry, std::string *error)
+std::optional<SimulatedCameraConfig> parseEntry(const QString &entry, std::string *error)
 {
     static const QRegularExpression pattern(QStringLiteral(
         R"(^([0-9a-fA-F]{4}):([0-9a-fA-F]{4})(?:@([0-9]+x[0-9]+(?:,[0-9]+x[0-9]+)*))?(?:/([0-9]+))?$)"));
@@ -24,12 +24,12 @@ std::optional<SimulatedCameraSpec> parseEntry(const QString &entry, std::string 
                  "\" is not ID1:ID2[@WxH,...][/FPS] with ids of four hex digits";
         return std::nullopt;
     }
-    SimulatedCameraSpec spec;
-    spec.firstId = match.captured(1).toLower().toStdString();
-    spec.secondId = match.captured(2).toLower().toStdString();
-    spec.resolutions = defaultResolutions;
+    SimulatedCameraConfig config;
+    config.firstId = match.captured(1).toLower().toStdString();
+    config.secondId = match.captured(2).toLower().toStdString();
+    config.resolutions = defaultResolutions;
     if (match.hasCaptured(3)) {
-        spec.resolutions.clear();
+        config.resolutions.clear();
         for (const QString &size : match.captured(3).split(u',')) {
             const QStringList sides = size.split(u'x');
             const int width = sides[0].toInt();
@@ -39,36 +39,36 @@ std::optional<SimulatedCameraSpec> parseEntry(const QString &entry, std::string 
                          "\" is outside 1x1 .. 16384x16384";
                 return std::nullopt;
             }
-            spec.resolutions.push_back({width, height});
+            config.resolutions.push_back({width, height});
         }
     }
     if (match.hasCaptured(4)) {
-        spec.framesPerSecond = match.captured(4).toInt();
-        if (spec.framesPerSecond < 1 || spec.framesPerSecond > fastestRate) {
+        config.framesPerSecond = match.captured(4).toInt();
+        if (config.framesPerSecond < 1 || config.framesPerSecond > fastestRate) {
             *error = "frame rate of \"" + entry.toStdString() + "\" is outside 1 .. 240";
             return std::nullopt;
         }
     }
-    return spec;
+    return config;
 }
 
 } // namespace
 
-std::optional<std::vector<SimulatedCameraSpec>> parseSimulatedCameras(const std::string &value,
-                                                                      std::string *error)
+std::optional<std::vector<SimulatedCameraConfig>> parseSimulatedCameras(const std::string &value,
+                                                                        std::string *error)
 {
-    std::vector<SimulatedCameraSpec> cameras;
+    std::vector<SimulatedCameraConfig> cameras;
     const QStringList entries = QString::fromStdString(value).split(u';', Qt::SkipEmptyParts);
     for (const QString &entry : entries) {
-        std::optional<SimulatedCameraSpec> spec = parseEntry(entry.trimmed(), error);
-        if (!spec)
+        std::optional<SimulatedCameraConfig> config = parseEntry(entry.trimmed(), error);
+        if (!config)
             return std::nullopt;
-        cameras.push_back(std::move(*spec));
+        cameras.push_back(std::move(*config));
     }
     return cameras;
 }
 
-SimulatedCameraSpec defaultSimulatedCamera()
+SimulatedCameraConfig defaultSimulatedCamera()
 {
     return {"15aa", "1555", defaultResolutions, 30};
 }

@@ -8,7 +8,7 @@
 
 namespace optrelle {
 
-struct SimulatedCameraSpec
+struct SimulatedCameraConfig
 {
     std::string firstId;
     std::string secondId;
@@ -21,11 +21,11 @@ struct SimulatedCameraSpec
 // resolutions, optionally '/' and its frame rate. Ids come out in lower case.
 // std::nullopt for a malformed value, with the reason in error; an empty value
 // is no camera.
-std::optional<std::vector<SimulatedCameraSpec>> parseSimulatedCameras(const std::string &value,
-                                                                      std::string *error);
+std::optional<std::vector<SimulatedCameraConfig>> parseSimulatedCameras(const std::string &value,
+                                                                        std::string *error);
 
 // The camera used when nothing else is asked for: 15aa:1555 at the default
 // resolutions and rate.
-SimulatedCameraSpec defaultSimulatedCamera();
+SimulatedCameraConfig defaultSimulatedCamera();
 
 } // namespace optrelle
