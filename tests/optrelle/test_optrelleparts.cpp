@@ -1,6 +1,7 @@
 // The camera library's inner pieces: camera configuration, the simulated desk,
 // video layout and painting, frame buffers.
 #include "backendselection.h"
+#include "camera.h"
 #include "framepool.h"
 #include "sim/deskscene.h"
 #include "sim/simulatedcameraconfig.h"
@@ -22,6 +23,32 @@ void collectWarnings(QtMsgType, const QMessageLogContext &, const QString &messa
 {
     warnings << message;
 }
+
+// A device the test drives by hand: the test thread plays the capture thread.
+class HandDrivenDevice : public optrelle::CameraDevice
+{
+public:
+    optrelle::FrameSink *sink = nullptr;
+
+    std::string firstId() const override { return "abcd"; }
+    std::string secondId() const override { return "0001"; }
+    std::vector<optrelle::Resolution> resolutions() const override { return {{8, 6}}; }
+    bool start(int, optrelle::FrameSink *to) override
+    {
+        sink = to;
+        return true;
+    }
+    void stop() override { sink = nullptr; }
+    std::optional<optrelle::ZoomRange> zoomRange() override { return std::nullopt; }
+    bool setZoom(int) override { return false; }
+
+    void deliver(std::uint8_t value)
+    {
+        auto frame = std::make_shared<optrelle::Frame>(
+            optrelle::Frame{8, 6, std::vector<std::uint8_t>(8 * 6 * 3, value)});
+        sink->frameCaptured(frame);
+    }
+};
 
 QRgb topDownPixel(const optrelle::Frame &frame, int x, int y)
 {
@@ -47,6 +74,7 @@ private slots:
     void layoutFitsTurnsAndZooms_data();
     void layoutFitsTurnsAndZooms();
     void lostSignalIsMarked();
+    void lostSignalKeepsPictureAndRefusesStills();
     void poolReusesReleasedFrames();
 };
 
@@ -247,6 +275,31 @@ void OptrellePartsTest::lostSignalIsMarked()
     QPainter painter(&empty);
     optrelle::paintVideo(painter, empty.rect(), {nullptr, 0, 0, false});
     QCOMPARE(empty.pixel(160, 120), qRgb(0, 0, 0));
+}
+
+void OptrellePartsTest::lostSignalKeepsPictureAndRefusesStills()
+{
+    auto owned = std::make_unique<HandDrivenDevice>();
+    HandDrivenDevice *device = owned.get();
+    optrelle::Camera camera(std::move(owned));
+    QTemporaryDir dir;
+    QVERIFY(camera.open(nullptr));
+    device->deliver(200);
+    QVERIFY(camera.captureStill(dir.filePath("before.png")));
+    device->sink->signalLost();
+    const optrelle::VideoPicture picture = camera.videoPicture();
+    QVERIFY(picture.signalLost);
+    QVERIFY(picture.frame);
+    QCOMPARE(int(picture.frame->pixels[0]), 200);
+    QVERIFY(!camera.captureStill(dir.filePath("after.png")));
+    QVERIFY(!QFile::exists(dir.filePath("after.png")));
+    // Plugged in again and reopened: a fresh stream, fresh stills.
+    camera.close();
+    QVERIFY(camera.open(nullptr));
+    QVERIFY(!camera.videoPicture().signalLost);
+    device->deliver(90);
+    QVERIFY(camera.captureStill(dir.filePath("again.png")));
+    QCOMPARE(qRed(QImage(dir.filePath("again.png")).pixel(0, 0)), 90);
 }
 
 void OptrellePartsTest::poolReusesReleasedFrames()
