@@ -1,0 +1,280 @@
+#include "v4l2capturedevice.h"
+
+#include "yuyvframe.h"
+
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace optrelle {
+
+namespace {
+
+constexpr unsigned bufferCount = 4;
+constexpr int yuyvPreferredArea = 640 * 480;
+
+int retryingIoctl(int fd, unsigned long request, void *argument)
+{
+    int result;
+    do {
+        result = ioctl(fd, request, argument);
+    } while (result == -1 && errno == EINTR);
+    return result;
+}
+
+bool offersFormat(int fd, std::uint32_t pixelFormat)
+{
+    v4l2_fmtdesc format{};
+    format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    for (format.index = 0; retryingIoctl(fd, VIDIOC_ENUM_FMT, &format) == 0; ++format.index)
+        if (format.pixelformat == pixelFormat)
+            return true;
+    return false;
+}
+
+std::vector<Resolution> frameSizes(int fd, std::uint32_t pixelFormat)
+{
+    std::vector<Resolution> sizes;
+    if (!offersFormat(fd, pixelFormat))
+        return sizes;
+    v4l2_frmsizeenum size{};
+    size.pixel_format = pixelFormat;
+    for (size.index = 0; retryingIoctl(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+        if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+            sizes.push_back({int(size.discrete.width), int(size.discrete.height)});
+        } else {
+            // A stepwise or continuous range: its largest size stands for it.
+            sizes.push_back({int(size.stepwise.max_width), int(size.stepwise.max_height)});
+            break;
+        }
+    }
+    return sizes;
+}
+
+bool sameSize(Resolution a, Resolution b)
+{
+    return a.width == b.width && a.height == b.height;
+}
+
+bool contains(const std::vector<Resolution> &sizes, Resolution size)
+{
+    return std::any_of(sizes.begin(), sizes.end(),
+                       [size](Resolution s) { return sameSize(s, size); });
+}
+
+} // namespace
+
+std::vector<V4l2CaptureDevice::Mode> V4l2CaptureDevice::readModes(int fd)
+{
+    const std::vector<Resolution> mjpeg = frameSizes(fd, V4L2_PIX_FMT_MJPEG);
+    const std::vector<Resolution> yuyv = frameSizes(fd, V4L2_PIX_FMT_YUYV);
+    std::vector<Mode> modes;
+    for (Resolution size : mjpeg) {
+        // Small frames travel uncompressed when the camera can: no decoding cost.
+        const bool small = size.width * size.height <= yuyvPreferredArea;
+        modes.push_back(
+            {size, small && contains(yuyv, size) ? V4L2_PIX_FMT_YUYV : V4L2_PIX_FMT_MJPEG});
+    }
+    for (Resolution size : yuyv)
+        if (!contains(mjpeg, size))
+            modes.push_back({size, V4L2_PIX_FMT_YUYV});
+    return modes;
+}
+
+V4l2CaptureDevice::V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes)
+    : m_nodePath(std::move(nodePath)), m_ids(std::move(ids)), m_modes(std::move(modes))
+{
+}
+
+V4l2CaptureDevice::~V4l2CaptureDevice()
+{
+    stop();
+}
+
+std::vector<Resolution> V4l2CaptureDevice::resolutions() const
+{
+    std::vector<Resolution> sizes;
+    for (const Mode &mode : m_modes)
+        sizes.push_back(mode.size);
+    return sizes;
+}
+
+bool V4l2CaptureDevice::start(int index, FrameSink *sink)
+{
+    if (index < 0 || index >= int(m_modes.size()) || !sink || m_fd >= 0)
+        return false;
+    if (!openStream(m_modes[std::size_t(index)])) {
+        closeStream();
+        return false;
+    }
+    m_thread = std::thread(&V4l2CaptureDevice::run, this, sink);
+    return true;
+}
+
+void V4l2CaptureDevice::stop()
+{
+    if (m_thread.joinable()) {
+        const std::uint64_t wake = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wakeFd, &wake, sizeof wake);
+        m_thread.join();
+    }
+    closeStream();
+}
+
+bool V4l2CaptureDevice::openStream(const Mode &mode)
+{
+    m_fd = open(m_nodePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_fd < 0 || m_wakeFd < 0)
+        return false;
+
+    v4l2_format format{};
+    format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    format.fmt.pix.width = std::uint32_t(mode.size.width);
+    format.fmt.pix.height = std::uint32_t(mode.size.height);
+    format.fmt.pix.pixelformat = mode.pixelFormat;
+    format.fmt.pix.field = V4L2_FIELD_ANY;
+    if (retryingIoctl(m_fd, VIDIOC_S_FMT, &format) != 0 ||
+        format.fmt.pix.pixelformat != mode.pixelFormat)
+        return false;
+    // The driver may adjust the size; frames come at the size it chose.
+    m_streamed = {{int(format.fmt.pix.width), int(format.fmt.pix.height)}, mode.pixelFormat};
+    m_bytesPerLine =
+        std::max<std::size_t>(format.fmt.pix.bytesperline, std::size_t(m_streamed.size.width) * 2);
+
+    v4l2_requestbuffers request{};
+    request.count = bufferCount;
+    request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    request.memory = V4L2_MEMORY_MMAP;
+    if (retryingIoctl(m_fd, VIDIOC_REQBUFS, &request) != 0 || request.count == 0)
+        return false;
+    for (unsigned i = 0; i < request.count; ++i) {
+        v4l2_buffer buffer{};
+        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        buffer.memory = V4L2_MEMORY_MMAP;
+        buffer.index = i;
+        if (retryingIoctl(m_fd, VIDIOC_QUERYBUF, &buffer) != 0)
+            return false;
+        void *start =
+            mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, buffer.m.offset);
+        if (start == MAP_FAILED)
+            return false;
+        m_buffers.push_back({start, buffer.length});
+        if (retryingIoctl(m_fd, VIDIOC_QBUF, &buffer) != 0)
+            return false;
+    }
+    v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    return retryingIoctl(m_fd, VIDIOC_STREAMON, &type) == 0;
+}
+
+void V4l2CaptureDevice::closeStream()
+{
+    if (m_fd >= 0) {
+        v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        retryingIoctl(m_fd, VIDIOC_STREAMOFF, &type);
+    }
+    for (const MappedBuffer &buffer : m_buffers)
+        munmap(buffer.start, buffer.length);
+    m_buffers.clear();
+    for (int *fd : {&m_fd, &m_wakeFd}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}
+
+void V4l2CaptureDevice::run(FrameSink *sink)
+{
+    pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    for (;;) {
+        if (poll(waits, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (waits[1].revents)
+            return; // stop() asked
+        if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+            break;
+        v4l2_buffer buffer{};
+        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        buffer.memory = V4L2_MEMORY_MMAP;
+        if (retryingIoctl(m_fd, VIDIOC_DQBUF, &buffer) != 0) {
+            if (errno == EAGAIN)
+                continue;
+            break; // ENODEV, EIO: the camera is gone
+        }
+        std::shared_ptr<Frame> frame =
+            m_pool.acquire(m_streamed.size.width, m_streamed.size.height);
+        const bool good =
+            !(buffer.flags & V4L2_BUF_FLAG_ERROR) && buffer.index < m_buffers.size() &&
+            convert(static_cast<const std::uint8_t *>(m_buffers[buffer.index].start),
+                    std::min<std::size_t>(buffer.bytesused, m_buffers[buffer.index].length),
+                    *frame);
+        const bool requeued = retryingIoctl(m_fd, VIDIOC_QBUF, &buffer) == 0;
+        if (good)
+            sink->frameCaptured(std::move(frame));
+        if (!requeued)
+            break;
+    }
+    sink->signalLost();
+}
+
+bool V4l2CaptureDevice::convert(const std::uint8_t *data, std::size_t size, Frame &frame)
+{
+    if (m_streamed.pixelFormat == V4L2_PIX_FMT_MJPEG)
+        return m_decoder.decode(data, size, frame);
+    return yuyvToFrame(data, size, m_streamed.size.width, m_streamed.size.height, m_bytesPerLine,
+                       frame);
+}
+
+int V4l2CaptureDevice::controlFd(bool *opened) const
+{
+    *opened = m_fd < 0;
+    return *opened ? open(m_nodePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : m_fd;
+}
+
+std::optional<ZoomRange> V4l2CaptureDevice::zoomRange()
+{
+    bool opened = false;
+    const int fd = controlFd(&opened);
+    if (fd < 0)
+        return std::nullopt;
+    v4l2_queryctrl query{};
+    query.id = V4L2_CID_ZOOM_ABSOLUTE;
+    v4l2_control control{};
+    control.id = V4L2_CID_ZOOM_ABSOLUTE;
+    std::optional<ZoomRange> range;
+    if (retryingIoctl(fd, VIDIOC_QUERYCTRL, &query) == 0 &&
+        !(query.flags & V4L2_CTRL_FLAG_DISABLED) && retryingIoctl(fd, VIDIOC_G_CTRL, &control) == 0)
+        range = ZoomRange{query.minimum, query.maximum, std::max(1, query.step), control.value};
+    if (opened)
+        close(fd);
+    return range;
+}
+
+bool V4l2CaptureDevice::setZoom(int value)
+{
+    bool opened = false;
+    const int fd = controlFd(&opened);
+    if (fd < 0)
+        return false;
+    v4l2_control control{};
+    control.id = V4L2_CID_ZOOM_ABSOLUTE;
+    control.value = value;
+    const bool set = retryingIoctl(fd, VIDIOC_S_CTRL, &control) == 0;
+    if (opened)
+        close(fd);
+    return set;
+}
+
+} // namespace optrelle

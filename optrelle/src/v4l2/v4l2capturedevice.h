@@ -1,0 +1,73 @@
+#pragma once
+
+#include "cameradevice.h"
+#include "framepool.h"
+#include "jpegframedecoder.h"
+#include "usbids.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace optrelle {
+
+// A Video4Linux2 capture node of a real camera. Streams through four mmap
+// buffers on its own thread, which waits in poll() on the device and a wake-up
+// eventfd; MJPEG frames are decoded straight into bottom-up BGR, YUYV frames
+// converted in one pass. An unplugged camera ends the thread with signalLost().
+class V4l2CaptureDevice : public CameraDevice
+{
+public:
+    // A frame size and the pixel format it is streamed in.
+    struct Mode
+    {
+        Resolution size;
+        std::uint32_t pixelFormat = 0;
+    };
+
+    // The sizes of the open device: its discrete MJPEG sizes in its own order,
+    // then YUYV-only sizes; MJPEG above 640x480 where offered, YUYV otherwise.
+    static std::vector<Mode> readModes(int fd);
+
+    V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes);
+    ~V4l2CaptureDevice() override;
+
+    std::string firstId() const override { return m_ids.vendor; }
+    std::string secondId() const override { return m_ids.product; }
+    std::vector<Resolution> resolutions() const override;
+    bool start(int index, FrameSink *sink) override;
+    void stop() override;
+    std::optional<ZoomRange> zoomRange() override;
+    bool setZoom(int value) override;
+
+private:
+    struct MappedBuffer
+    {
+        void *start = nullptr;
+        std::size_t length = 0;
+    };
+
+    bool openStream(const Mode &mode);
+    void closeStream();
+    void run(FrameSink *sink);
+    bool convert(const std::uint8_t *data, std::size_t size, Frame &frame);
+    // The streaming descriptor, or the node opened for one query (closed by the caller).
+    int controlFd(bool *opened) const;
+
+    const std::string m_nodePath;
+    const UsbIds m_ids;
+    const std::vector<Mode> m_modes;
+
+    int m_fd = -1;
+    int m_wakeFd = -1;
+    std::vector<MappedBuffer> m_buffers;
+    Mode m_streamed;
+    std::size_t m_bytesPerLine = 0;
+    std::thread m_thread;
+    FramePool m_pool;
+    JpegFrameDecoder m_decoder; // capture thread only
+};
+
+} // namespace optrelle

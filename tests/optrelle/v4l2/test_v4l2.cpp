@@ -1,0 +1,192 @@
+// The Video4Linux2 backend without a camera: ids from a fake sysfs tree, device
+// discovery in an empty folder, YUYV conversion and MJPEG decoding. Streaming
+// from a real camera runs only where one is plugged in.
+#include "v4l2/jpegframedecoder.h"
+#include "v4l2/usbids.h"
+#include "v4l2/v4l2cameralist.h"
+#include "v4l2/yuyvframe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <turbojpeg.h>
+
+#include <atomic>
+
+namespace {
+
+using optrelle::Frame;
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+// BGR of pixel (x, y) counted from the top, in a bottom-up frame.
+QByteArray bgrAt(const Frame &frame, int x, int y)
+{
+    return QByteArray(reinterpret_cast<const char *>(frame.rowFromTop(y) + x * 3), 3);
+}
+
+bool near(const QByteArray &bgr, int b, int g, int r)
+{
+    return std::abs(std::uint8_t(bgr[0]) - b) <= 2 && std::abs(std::uint8_t(bgr[1]) - g) <= 2 &&
+           std::abs(std::uint8_t(bgr[2]) - r) <= 2;
+}
+
+// Counts frames from a real camera; runs on its capture thread.
+class CountingSink : public optrelle::FrameSink
+{
+public:
+    std::atomic<int> frames = 0;
+    void frameCaptured(std::shared_ptr<Frame>) override { ++frames; }
+    void signalLost() override {}
+};
+
+} // namespace
+
+class V4l2Test : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsUsbIdsFromSysfs_data();
+    void readsUsbIdsFromSysfs();
+    void findsNoCameraWithoutDevices();
+    void convertsYuyv();
+    void decodesJpegInBothRowOrders();
+    void streamsFromRealCamera();
+};
+
+void V4l2Test::readsUsbIdsFromSysfs_data()
+{
+    QTest::addColumn<QByteArray>("vendorFile");
+    QTest::addColumn<QByteArray>("productFile");
+    QTest::addColumn<QString>("ids");
+    QTest::newRow("as the kernel writes them")
+        << QByteArray("0c45\n") << QByteArray("6366\n") << "0c45:6366";
+    QTest::newRow("upper case") << QByteArray("0AC8\n") << QByteArray("C498") << "0ac8:c498";
+    QTest::newRow("not four hex digits")
+        << QByteArray("12345\n") << QByteArray("zz\n") << "0000:0000";
+}
+
+void V4l2Test::readsUsbIdsFromSysfs()
+{
+    QFETCH(QByteArray, vendorFile);
+    QFETCH(QByteArray, productFile);
+    QFETCH(QString, ids);
+    // The shape of a real tree: the node's device link leads to the USB
+    // interface, whose parent is the USB device with the id files.
+    QTemporaryDir sys;
+    const QString usbDevice = sys.filePath("devices/pci0000:00/0000:00:14.0/usb1/1-2");
+    writeFile(usbDevice + "/idVendor", vendorFile);
+    writeFile(usbDevice + "/idProduct", productFile);
+    QVERIFY(QDir().mkpath(usbDevice + "/1-2:1.0/video4linux/video0"));
+    QVERIFY(QDir().mkpath(sys.filePath("class/video4linux/video0")));
+    QVERIFY(QFile::link("../../../devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0",
+                        sys.filePath("class/video4linux/video0/device")));
+    // A capture device that is no USB camera.
+    QVERIFY(QDir().mkpath(sys.filePath("devices/platform/vivid.0")));
+    QVERIFY(QDir().mkpath(sys.filePath("class/video4linux/video1")));
+    QVERIFY(QFile::link("../../../devices/platform/vivid.0",
+                        sys.filePath("class/video4linux/video1/device")));
+
+    const optrelle::UsbIds usb = optrelle::usbIdsOfVideoNode(sys.path().toStdString(), "video0");
+    QCOMPARE(QString::fromStdString(usb.vendor + ":" + usb.product), ids);
+    for (const char *other : {"video1", "video7"}) {
+        const optrelle::UsbIds none = optrelle::usbIdsOfVideoNode(sys.path().toStdString(), other);
+        QCOMPARE(QString::fromStdString(none.vendor + ":" + none.product), QString("0000:0000"));
+    }
+}
+
+void V4l2Test::findsNoCameraWithoutDevices()
+{
+    QTemporaryDir dev;
+    QCOMPARE(optrelle::findV4l2Cameras(dev.path().toStdString(), dev.path().toStdString()).size(),
+             std::size_t(0));
+    // A node that is a plain file answers no capability query.
+    writeFile(dev.filePath("video0"), "not a device");
+    writeFile(dev.filePath("videoX"), "not a node name");
+    QCOMPARE(optrelle::findV4l2Cameras(dev.path().toStdString(), dev.path().toStdString()).size(),
+             std::size_t(0));
+    QCOMPARE(optrelle::findV4l2Cameras("/nonexistent", "/nonexistent").size(), std::size_t(0));
+}
+
+void V4l2Test::convertsYuyv()
+{
+    // Two rows of four pixels: white and black on top, then pure red and blue.
+    const std::uint8_t yuyv[] = {235, 128, 235, 128, 16, 128, 16, 128,
+                                 81,  90,  81,  240, 41, 240, 41, 110};
+    Frame frame;
+    QVERIFY(optrelle::yuyvToFrame(yuyv, sizeof yuyv, 4, 2, 8, frame));
+    QCOMPARE(frame.pixels.size(), std::size_t(4 * 2 * 3));
+    QVERIFY(near(bgrAt(frame, 0, 0), 255, 255, 255));
+    QVERIFY(near(bgrAt(frame, 2, 0), 0, 0, 0));
+    QVERIFY(near(bgrAt(frame, 0, 1), 0, 0, 255)); // red
+    QVERIFY(near(bgrAt(frame, 2, 1), 255, 0, 0)); // blue
+    // The top row of the picture is the last row in memory.
+    QVERIFY(near(QByteArray(reinterpret_cast<const char *>(frame.pixels.data()), 3), 0, 0, 255));
+    QVERIFY(!optrelle::yuyvToFrame(yuyv, sizeof yuyv - 1, 4, 2, 8, frame));
+    QVERIFY(!optrelle::yuyvToFrame(yuyv, sizeof yuyv, 3, 2, 8, frame));
+    // Rows with padding: bytesPerLine larger than width * 2.
+    QVERIFY(optrelle::yuyvToFrame(yuyv, sizeof yuyv, 2, 2, 8, frame));
+    QVERIFY(near(bgrAt(frame, 1, 1), 0, 0, 255));
+}
+
+void V4l2Test::decodesJpegInBothRowOrders()
+{
+    // Top half red, bottom half blue, 64x48.
+    std::vector<std::uint8_t> rgb(64 * 48 * 3);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            std::uint8_t *p = rgb.data() + (y * 64 + x) * 3;
+            p[0] = y < 24 ? 255 : 0;
+            p[2] = y < 24 ? 0 : 255;
+        }
+    tjhandle encoder = tjInitCompress();
+    unsigned char *jpeg = nullptr;
+    unsigned long size = 0;
+    QCOMPARE(
+        tjCompress2(encoder, rgb.data(), 64, 64 * 3, 48, TJPF_RGB, &jpeg, &size, TJSAMP_422, 95, 0),
+        0);
+    tjDestroy(encoder);
+
+    optrelle::JpegFrameDecoder decoder;
+    Frame bottomUp;
+    QVERIFY(decoder.decode(jpeg, size, bottomUp));
+    QCOMPARE(bottomUp.width, 64);
+    QCOMPARE(bottomUp.height, 48);
+    const QByteArray first(reinterpret_cast<const char *>(bottomUp.pixels.data()), 3);
+    QVERIFY2(near(first, 255, 0, 0), "the first row in memory is the blue bottom row, in BGR");
+    QVERIFY(near(bgrAt(bottomUp, 10, 5), 0, 0, 255));
+    Frame topDown;
+    QVERIFY(decoder.decode(jpeg, size, topDown, optrelle::RowOrder::TopDown));
+    QVERIFY(near(QByteArray(reinterpret_cast<const char *>(topDown.pixels.data()), 3), 0, 0, 255));
+
+    const std::uint8_t garbage[] = {0xff, 0xd8, 0x00, 0x11, 0x22};
+    QVERIFY(!decoder.decode(garbage, sizeof garbage, topDown));
+    QVERIFY(!decoder.decode(jpeg, 0, topDown));
+    tjFree(jpeg);
+}
+
+void V4l2Test::streamsFromRealCamera()
+{
+    auto cameras = optrelle::findV4l2Cameras();
+    if (cameras.empty())
+        QSKIP("no Video4Linux2 camera on this machine");
+    CountingSink sink;
+    QVERIFY(cameras.front()->start(0, &sink));
+    QTRY_VERIFY_WITH_TIMEOUT(sink.frames >= 3, 10000);
+    cameras.front()->stop();
+    const int frames = sink.frames;
+    cameras.front()->stop(); // twice is harmless
+    QCOMPARE(sink.frames.load(), frames);
+}
+
+QTEST_GUILESS_MAIN(V4l2Test)
+#include "test_v4l2.moc"
