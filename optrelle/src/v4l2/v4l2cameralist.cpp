@@ -4,10 +4,6 @@
 
 #include <linux/videodev2.h>
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -36,19 +32,19 @@ std::vector<int> videoNodeNumbers(const std::string &devRoot)
 
 } // namespace
 
-std::vector<std::unique_ptr<CameraDevice>> findV4l2Cameras(const std::string &devRoot,
-                                                           const std::string &sysfsRoot)
+std::vector<std::unique_ptr<CameraDevice>>
+findV4l2Cameras(const std::string &devRoot, const std::string &sysfsRoot, VideoDeviceIo &io)
 {
     std::vector<std::unique_ptr<CameraDevice>> cameras;
     std::set<std::string> busesSeen;
     for (int number : videoNodeNumbers(devRoot)) {
         const std::string name = "video" + std::to_string(number);
         const std::string path = devRoot + "/" + name;
-        const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        const int fd = io.openNode(path.c_str());
         if (fd < 0)
             continue;
         v4l2_capability capability{};
-        const bool answered = ioctl(fd, VIDIOC_QUERYCAP, &capability) == 0;
+        const bool answered = io.control(fd, VIDIOC_QUERYCAP, &capability) == 0;
         const std::uint32_t caps = capability.capabilities & V4L2_CAP_DEVICE_CAPS
                                        ? capability.device_caps
                                        : capability.capabilities;
@@ -61,11 +57,11 @@ std::vector<std::unique_ptr<CameraDevice>> findV4l2Cameras(const std::string &de
                                       sizeof capability.bus_info));
         std::vector<V4l2CaptureDevice::Mode> modes;
         if (capturesVideo && busesSeen.insert(bus).second)
-            modes = V4l2CaptureDevice::readModes(fd);
-        close(fd);
+            modes = V4l2CaptureDevice::readModes(io, fd);
+        io.closeNode(fd);
         if (!modes.empty())
             cameras.push_back(std::make_unique<V4l2CaptureDevice>(
-                path, usbIdsOfVideoNode(sysfsRoot, name), std::move(modes)));
+                path, usbIdsOfVideoNode(sysfsRoot, name), std::move(modes), io));
     }
     return cameras;
 }

@@ -6,11 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,33 +18,24 @@ namespace {
 constexpr unsigned bufferCount = 4;
 constexpr int yuyvPreferredArea = 640 * 480;
 
-int retryingIoctl(int fd, unsigned long request, void *argument)
-{
-    int result;
-    do {
-        result = ioctl(fd, request, argument);
-    } while (result == -1 && errno == EINTR);
-    return result;
-}
-
-bool offersFormat(int fd, std::uint32_t pixelFormat)
+bool offersFormat(VideoDeviceIo &io, int fd, std::uint32_t pixelFormat)
 {
     v4l2_fmtdesc format{};
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (format.index = 0; retryingIoctl(fd, VIDIOC_ENUM_FMT, &format) == 0; ++format.index)
+    for (format.index = 0; io.control(fd, VIDIOC_ENUM_FMT, &format) == 0; ++format.index)
         if (format.pixelformat == pixelFormat)
             return true;
     return false;
 }
 
-std::vector<Resolution> frameSizes(int fd, std::uint32_t pixelFormat)
+std::vector<Resolution> frameSizes(VideoDeviceIo &io, int fd, std::uint32_t pixelFormat)
 {
     std::vector<Resolution> sizes;
-    if (!offersFormat(fd, pixelFormat))
+    if (!offersFormat(io, fd, pixelFormat))
         return sizes;
     v4l2_frmsizeenum size{};
     size.pixel_format = pixelFormat;
-    for (size.index = 0; retryingIoctl(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+    for (size.index = 0; io.control(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
         if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
             sizes.push_back({int(size.discrete.width), int(size.discrete.height)});
         } else {
@@ -73,10 +60,10 @@ bool contains(const std::vector<Resolution> &sizes, Resolution size)
 
 } // namespace
 
-std::vector<V4l2CaptureDevice::Mode> V4l2CaptureDevice::readModes(int fd)
+std::vector<V4l2CaptureDevice::Mode> V4l2CaptureDevice::readModes(VideoDeviceIo &io, int fd)
 {
-    const std::vector<Resolution> mjpeg = frameSizes(fd, V4L2_PIX_FMT_MJPEG);
-    const std::vector<Resolution> yuyv = frameSizes(fd, V4L2_PIX_FMT_YUYV);
+    const std::vector<Resolution> mjpeg = frameSizes(io, fd, V4L2_PIX_FMT_MJPEG);
+    const std::vector<Resolution> yuyv = frameSizes(io, fd, V4L2_PIX_FMT_YUYV);
     std::vector<Mode> modes;
     for (Resolution size : mjpeg) {
         // Small frames travel uncompressed when the camera can: no decoding cost.
@@ -90,8 +77,9 @@ std::vector<V4l2CaptureDevice::Mode> V4l2CaptureDevice::readModes(int fd)
     return modes;
 }
 
-V4l2CaptureDevice::V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes)
-    : m_nodePath(std::move(nodePath)), m_ids(std::move(ids)), m_modes(std::move(modes))
+V4l2CaptureDevice::V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes,
+                                     VideoDeviceIo &io)
+    : m_io(io), m_nodePath(std::move(nodePath)), m_ids(std::move(ids)), m_modes(std::move(modes))
 {
 }
 
@@ -132,7 +120,7 @@ void V4l2CaptureDevice::stop()
 
 bool V4l2CaptureDevice::openStream(const Mode &mode)
 {
-    m_fd = open(m_nodePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    m_fd = m_io.openNode(m_nodePath.c_str());
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_fd < 0 || m_wakeFd < 0)
         return false;
@@ -143,7 +131,7 @@ bool V4l2CaptureDevice::openStream(const Mode &mode)
     format.fmt.pix.height = std::uint32_t(mode.size.height);
     format.fmt.pix.pixelformat = mode.pixelFormat;
     format.fmt.pix.field = V4L2_FIELD_ANY;
-    if (retryingIoctl(m_fd, VIDIOC_S_FMT, &format) != 0 ||
+    if (m_io.control(m_fd, VIDIOC_S_FMT, &format) != 0 ||
         format.fmt.pix.pixelformat != mode.pixelFormat)
         return false;
     // The driver may adjust the size; frames come at the size it chose.
@@ -155,48 +143,47 @@ bool V4l2CaptureDevice::openStream(const Mode &mode)
     request.count = bufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (retryingIoctl(m_fd, VIDIOC_REQBUFS, &request) != 0 || request.count == 0)
+    if (m_io.control(m_fd, VIDIOC_REQBUFS, &request) != 0 || request.count == 0)
         return false;
     for (unsigned i = 0; i < request.count; ++i) {
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = i;
-        if (retryingIoctl(m_fd, VIDIOC_QUERYBUF, &buffer) != 0)
+        if (m_io.control(m_fd, VIDIOC_QUERYBUF, &buffer) != 0)
             return false;
-        void *start =
-            mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, buffer.m.offset);
-        if (start == MAP_FAILED)
+        void *start = m_io.mapBuffer(m_fd, buffer.length, off_t(buffer.m.offset));
+        if (!start)
             return false;
         m_buffers.push_back({start, buffer.length});
-        if (retryingIoctl(m_fd, VIDIOC_QBUF, &buffer) != 0)
+        if (m_io.control(m_fd, VIDIOC_QBUF, &buffer) != 0)
             return false;
     }
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    return retryingIoctl(m_fd, VIDIOC_STREAMON, &type) == 0;
+    return m_io.control(m_fd, VIDIOC_STREAMON, &type) == 0;
 }
 
 void V4l2CaptureDevice::closeStream()
 {
     if (m_fd >= 0) {
         v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        retryingIoctl(m_fd, VIDIOC_STREAMOFF, &type);
+        m_io.control(m_fd, VIDIOC_STREAMOFF, &type);
     }
     for (const MappedBuffer &buffer : m_buffers)
-        munmap(buffer.start, buffer.length);
+        m_io.unmapBuffer(buffer.start, buffer.length);
     m_buffers.clear();
-    for (int *fd : {&m_fd, &m_wakeFd}) {
-        if (*fd >= 0)
-            close(*fd);
-        *fd = -1;
-    }
+    if (m_fd >= 0)
+        m_io.closeNode(m_fd);
+    if (m_wakeFd >= 0)
+        close(m_wakeFd);
+    m_fd = m_wakeFd = -1;
 }
 
 void V4l2CaptureDevice::run(FrameSink *sink)
 {
     pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
     for (;;) {
-        if (poll(waits, 2, -1) < 0) {
+        if (m_io.waitFor(waits, 2) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -208,7 +195,7 @@ void V4l2CaptureDevice::run(FrameSink *sink)
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
-        if (retryingIoctl(m_fd, VIDIOC_DQBUF, &buffer) != 0) {
+        if (m_io.control(m_fd, VIDIOC_DQBUF, &buffer) != 0) {
             if (errno == EAGAIN)
                 continue;
             break; // ENODEV, EIO: the camera is gone
@@ -220,7 +207,7 @@ void V4l2CaptureDevice::run(FrameSink *sink)
             convert(static_cast<const std::uint8_t *>(m_buffers[buffer.index].start),
                     std::min<std::size_t>(buffer.bytesused, m_buffers[buffer.index].length),
                     *frame);
-        const bool requeued = retryingIoctl(m_fd, VIDIOC_QBUF, &buffer) == 0;
+        const bool requeued = m_io.control(m_fd, VIDIOC_QBUF, &buffer) == 0;
         if (good)
             sink->frameCaptured(std::move(frame));
         if (!requeued)
@@ -240,7 +227,7 @@ bool V4l2CaptureDevice::convert(const std::uint8_t *data, std::size_t size, Fram
 int V4l2CaptureDevice::controlFd(bool *opened) const
 {
     *opened = m_fd < 0;
-    return *opened ? open(m_nodePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : m_fd;
+    return *opened ? m_io.openNode(m_nodePath.c_str()) : m_fd;
 }
 
 std::optional<ZoomRange> V4l2CaptureDevice::zoomRange()
@@ -254,11 +241,11 @@ std::optional<ZoomRange> V4l2CaptureDevice::zoomRange()
     v4l2_control control{};
     control.id = V4L2_CID_ZOOM_ABSOLUTE;
     std::optional<ZoomRange> range;
-    if (retryingIoctl(fd, VIDIOC_QUERYCTRL, &query) == 0 &&
-        !(query.flags & V4L2_CTRL_FLAG_DISABLED) && retryingIoctl(fd, VIDIOC_G_CTRL, &control) == 0)
+    if (m_io.control(fd, VIDIOC_QUERYCTRL, &query) == 0 &&
+        !(query.flags & V4L2_CTRL_FLAG_DISABLED) && m_io.control(fd, VIDIOC_G_CTRL, &control) == 0)
         range = ZoomRange{query.minimum, query.maximum, std::max(1, query.step), control.value};
     if (opened)
-        close(fd);
+        m_io.closeNode(fd);
     return range;
 }
 
@@ -271,9 +258,9 @@ bool V4l2CaptureDevice::setZoom(int value)
     v4l2_control control{};
     control.id = V4L2_CID_ZOOM_ABSOLUTE;
     control.value = value;
-    const bool set = retryingIoctl(fd, VIDIOC_S_CTRL, &control) == 0;
+    const bool set = m_io.control(fd, VIDIOC_S_CTRL, &control) == 0;
     if (opened)
-        close(fd);
+        m_io.closeNode(fd);
     return set;
 }
 

@@ -4,6 +4,7 @@
 #include "framepool.h"
 #include "jpegframedecoder.h"
 #include "usbids.h"
+#include "videodeviceio.h"
 
 #include <atomic>
 #include <cstdint>
@@ -29,9 +30,10 @@ public:
 
     // The sizes of the open device: its discrete MJPEG sizes in its own order,
     // then YUYV-only sizes; MJPEG above 640x480 where offered, YUYV otherwise.
-    static std::vector<Mode> readModes(int fd);
+    static std::vector<Mode> readModes(VideoDeviceIo &io, int fd);
 
-    V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes);
+    V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes,
+                      VideoDeviceIo &io = VideoDeviceIo::system());
     ~V4l2CaptureDevice() override;
 
     std::string firstId() const override { return m_ids.vendor; }
@@ -56,6 +58,7 @@ private:
     // The streaming descriptor, or the node opened for one query (closed by the caller).
     int controlFd(bool *opened) const;
 
+    VideoDeviceIo &m_io;
     const std::string m_nodePath;
     const UsbIds m_ids;
     const std::vector<Mode> m_modes;

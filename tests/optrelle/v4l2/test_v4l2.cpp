@@ -1,9 +1,11 @@
 // The Video4Linux2 backend without a camera: ids from a fake sysfs tree, device
-// discovery in an empty folder, YUYV conversion and MJPEG decoding. Streaming
-// from a real camera runs only where one is plugged in.
+// discovery and streaming against a simulated driver, YUYV conversion and MJPEG
+// decoding. Streaming from a real camera runs only where one is plugged in.
+#include "simulateduvcdriver.h"
 #include "v4l2/jpegframedecoder.h"
 #include "v4l2/usbids.h"
 #include "v4l2/v4l2cameralist.h"
+#include "v4l2/v4l2capturedevice.h"
 #include "v4l2/yuyvframe.h"
 
 #include <QDir>
@@ -39,14 +41,32 @@ bool near(const QByteArray &bgr, int b, int g, int r)
            std::abs(std::uint8_t(bgr[2]) - r) <= 2;
 }
 
-// Counts frames from a real camera; runs on its capture thread.
+// Counts what a device delivers; called on its capture thread.
 class CountingSink : public optrelle::FrameSink
 {
 public:
     std::atomic<int> frames = 0;
-    void frameCaptured(std::shared_ptr<Frame>) override { ++frames; }
-    void signalLost() override {}
+    std::atomic<int> losses = 0;
+    std::shared_ptr<Frame> last;
+
+    void frameCaptured(std::shared_ptr<Frame> frame) override
+    {
+        last = std::move(frame);
+        ++frames;
+    }
+    void signalLost() override { ++losses; }
 };
+
+// Two cameras: one with a metadata node, one seen through two capture nodes.
+void addTwoCameras(SimulatedUvcDriver &driver, const QTemporaryDir &dev)
+{
+    const char *buses[] = {"usb-1", "usb-1", "usb-2", "usb-2"};
+    for (int i = 0; i < 4; ++i) {
+        const QString path = dev.filePath(QStringLiteral("video%1").arg(i));
+        writeFile(path, {});
+        driver.nodes.push_back({path.toStdString(), buses[i], i == 1});
+    }
+}
 
 } // namespace
 
@@ -58,6 +78,9 @@ private slots:
     void readsUsbIdsFromSysfs_data();
     void readsUsbIdsFromSysfs();
     void findsNoCameraWithoutDevices();
+    void findsOneNodePerCamera();
+    void streamsAndSurvivesUnplugging();
+    void readsAndSetsZoom();
     void convertsYuyv();
     void decodesJpegInBothRowOrders();
     void streamsFromRealCamera();
@@ -115,6 +138,78 @@ void V4l2Test::findsNoCameraWithoutDevices()
     QCOMPARE(optrelle::findV4l2Cameras(dev.path().toStdString(), dev.path().toStdString()).size(),
              std::size_t(0));
     QCOMPARE(optrelle::findV4l2Cameras("/nonexistent", "/nonexistent").size(), std::size_t(0));
+}
+
+void V4l2Test::findsOneNodePerCamera()
+{
+    SimulatedUvcDriver driver;
+    driver.yuyvSizes.push_back({320, 240});
+    QTemporaryDir dev;
+    addTwoCameras(driver, dev);
+    const auto cameras =
+        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    QCOMPARE(cameras.size(), std::size_t(2));
+    QStringList sizes;
+    for (const optrelle::Resolution size : cameras[0]->resolutions())
+        sizes << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+    // MJPEG sizes in the camera's order, then those only YUYV has.
+    QCOMPARE(sizes, QStringList({"1280x720", "1920x1080", "640x480", "320x240"}));
+    QCOMPARE(cameras[0]->firstId(), std::string("0000"));
+
+    // Large frames come as MJPEG, small ones uncompressed where offered.
+    CountingSink sink;
+    QVERIFY(cameras[0]->start(1, &sink));
+    QCOMPARE(driver.streamedFormat, std::uint32_t(V4L2_PIX_FMT_MJPEG));
+    cameras[0]->stop();
+    QVERIFY(cameras[0]->start(2, &sink));
+    QCOMPARE(driver.streamedFormat, std::uint32_t(V4L2_PIX_FMT_YUYV));
+    cameras[0]->stop();
+    QVERIFY(!cameras[0]->start(4, &sink));
+}
+
+void V4l2Test::streamsAndSurvivesUnplugging()
+{
+    SimulatedUvcDriver driver;
+    QTemporaryDir dev;
+    addTwoCameras(driver, dev);
+    const auto cameras =
+        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    CountingSink sink;
+    QVERIFY(cameras[0]->start(2, &sink));
+    for (int i = 0; i < 3; ++i)
+        driver.pushFrame();
+    QTRY_COMPARE(sink.frames.load(), 3);
+    QCOMPARE(sink.last->width, 640);
+    QCOMPARE(sink.last->height, 480);
+    QVERIFY(near(bgrAt(*sink.last, 320, 240), 255, 255, 255));
+
+    driver.unplug();
+    QTRY_COMPARE(sink.losses.load(), 1);
+    cameras[0]->stop(); // returns although the thread ended by itself
+    cameras[0]->stop();
+    QCOMPARE(sink.frames.load(), 3);
+    QCOMPARE(sink.losses.load(), 1);
+    QVERIFY(!cameras[0]->start(2, &sink)); // gone for good
+}
+
+void V4l2Test::readsAndSetsZoom()
+{
+    SimulatedUvcDriver driver;
+    QTemporaryDir dev;
+    addTwoCameras(driver, dev);
+    const auto cameras =
+        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    const std::optional<optrelle::ZoomRange> zoom = cameras[1]->zoomRange();
+    QVERIFY(zoom);
+    QCOMPARE(zoom->minimum, 100);
+    QCOMPARE(zoom->maximum, 500);
+    QCOMPARE(zoom->step, 10);
+    QCOMPARE(zoom->value, 120);
+    QVERIFY(cameras[1]->setZoom(300));
+    QCOMPARE(cameras[1]->zoomRange()->value, 300);
+    driver.unplug();
+    QVERIFY(!cameras[1]->zoomRange());
+    QVERIFY(!cameras[1]->setZoom(200));
 }
 
 void V4l2Test::convertsYuyv()
