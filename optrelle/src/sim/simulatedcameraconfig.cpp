@@ -20,8 +20,9 @@ std::optional<SimulatedCameraConfig> parseEntry(const QString &entry, std::strin
         R"(^([0-9a-fA-F]{4}):([0-9a-fA-F]{4})(?:@([0-9]+x[0-9]+(?:,[0-9]+x[0-9]+)*))?(?:/([0-9]+))?$)"));
     const QRegularExpressionMatch match = pattern.match(entry);
     if (!match.hasMatch()) {
-        *error = "\"" + entry.toStdString() +
-                 "\" is not ID1:ID2[@WxH,...][/FPS] with ids of four hex digits";
+        *error = QStringLiteral("\"%1\" is not ID1:ID2[@WxH,...][/FPS] with ids of four hex digits")
+                     .arg(entry)
+                     .toStdString();
         return std::nullopt;
     }
     SimulatedCameraConfig config;
@@ -35,8 +36,10 @@ std::optional<SimulatedCameraConfig> parseEntry(const QString &entry, std::strin
             const int width = sides[0].toInt();
             const int height = sides[1].toInt();
             if (width < 1 || height < 1 || width > largestSide || height > largestSide) {
-                *error = "resolution " + size.toStdString() + " of \"" + entry.toStdString() +
-                         "\" is outside 1x1 .. 16384x16384";
+                *error = QStringLiteral("resolution %1 of \"%2\" is outside 1x1 .. %3x%3")
+                             .arg(size, entry)
+                             .arg(largestSide)
+                             .toStdString();
                 return std::nullopt;
             }
             config.resolutions.push_back({width, height});
@@ -45,7 +48,10 @@ std::optional<SimulatedCameraConfig> parseEntry(const QString &entry, std::strin
     if (match.hasCaptured(4)) {
         config.framesPerSecond = match.captured(4).toInt();
         if (config.framesPerSecond < 1 || config.framesPerSecond > fastestRate) {
-            *error = "frame rate of \"" + entry.toStdString() + "\" is outside 1 .. 240";
+            *error = QStringLiteral("frame rate of \"%1\" is outside 1 .. %2")
+                         .arg(entry)
+                         .arg(fastestRate)
+                         .toStdString();
             return std::nullopt;
         }
     }
