@@ -31,7 +31,7 @@ public:
 
     std::vector<Node> nodes;
     std::vector<optrelle::Resolution> mjpegSizes{{1280, 720}, {1920, 1080}, {640, 480}};
-    std::vector<optrelle::Resolution> yuyvSizes{{640, 480}, {1280, 720}};
+    std::vector<optrelle::Resolution> yuyvSizes{{640, 480}, {1280, 720}, {320, 240}};
     std::uint32_t streamedFormat = 0;
     int zoom = 120;
     std::atomic<bool> unplugged = false;

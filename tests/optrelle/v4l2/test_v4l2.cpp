@@ -57,16 +57,25 @@ public:
     void signalLost() override { ++losses; }
 };
 
-// Two cameras: one with a metadata node, one seen through two capture nodes.
-void addTwoCameras(SimulatedUvcDriver &driver, const QTemporaryDir &dev)
+// Two cameras found through the simulated driver: one with a metadata node, one
+// seen through two capture nodes.
+struct TwoCameras
 {
-    const char *buses[] = {"usb-1", "usb-1", "usb-2", "usb-2"};
-    for (int i = 0; i < 4; ++i) {
-        const QString path = dev.filePath(QStringLiteral("video%1").arg(i));
-        writeFile(path, {});
-        driver.nodes.push_back({path.toStdString(), buses[i], i == 1});
+    SimulatedUvcDriver driver;
+    QTemporaryDir dev;
+    std::vector<std::unique_ptr<optrelle::CameraDevice>> cameras;
+
+    TwoCameras()
+    {
+        const char *buses[] = {"usb-1", "usb-1", "usb-2", "usb-2"};
+        for (int i = 0; i < 4; ++i) {
+            const QString path = dev.filePath(QStringLiteral("video%1").arg(i));
+            writeFile(path, {});
+            driver.nodes.push_back({path.toStdString(), buses[i], i == 1});
+        }
+        cameras = optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
     }
-}
+};
 
 } // namespace
 
@@ -142,12 +151,9 @@ void V4l2Test::findsNoCameraWithoutDevices()
 
 void V4l2Test::findsOneNodePerCamera()
 {
-    SimulatedUvcDriver driver;
-    driver.yuyvSizes.push_back({320, 240});
-    QTemporaryDir dev;
-    addTwoCameras(driver, dev);
-    const auto cameras =
-        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    TwoCameras found;
+    SimulatedUvcDriver &driver = found.driver;
+    const auto &cameras = found.cameras;
     QCOMPARE(cameras.size(), std::size_t(2));
     QStringList sizes;
     for (const optrelle::Resolution size : cameras[0]->resolutions())
@@ -169,11 +175,9 @@ void V4l2Test::findsOneNodePerCamera()
 
 void V4l2Test::streamsAndSurvivesUnplugging()
 {
-    SimulatedUvcDriver driver;
-    QTemporaryDir dev;
-    addTwoCameras(driver, dev);
-    const auto cameras =
-        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    TwoCameras found;
+    SimulatedUvcDriver &driver = found.driver;
+    const auto &cameras = found.cameras;
     CountingSink sink;
     QVERIFY(cameras[0]->start(2, &sink));
     for (int i = 0; i < 3; ++i)
@@ -194,11 +198,9 @@ void V4l2Test::streamsAndSurvivesUnplugging()
 
 void V4l2Test::readsAndSetsZoom()
 {
-    SimulatedUvcDriver driver;
-    QTemporaryDir dev;
-    addTwoCameras(driver, dev);
-    const auto cameras =
-        optrelle::findV4l2Cameras(dev.path().toStdString(), "/nonexistent", driver);
+    TwoCameras found;
+    SimulatedUvcDriver &driver = found.driver;
+    const auto &cameras = found.cameras;
     const std::optional<optrelle::ZoomRange> zoom = cameras[1]->zoomRange();
     QVERIFY(zoom);
     QCOMPARE(zoom->minimum, 100);
