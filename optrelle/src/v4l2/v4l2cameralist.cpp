@@ -1,33 +1,40 @@
 #include "v4l2cameralist.h"
 
+#include "optrellelog.h"
 #include "v4l2capturedevice.h"
 
 #include <linux/videodev2.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <set>
-#include <cctype>
-#include <cstring>
 
 namespace optrelle {
 
 namespace {
 
-// Node numbers of devRoot/videoN, in order.
-std::vector<int> videoNodeNumbers(const std::string &devRoot)
+// Names of the devRoot/videoN nodes, in the order of N.
+std::vector<std::string> videoNodeNames(const std::string &devRoot)
 {
-    std::vector<int> numbers;
+    std::vector<std::pair<unsigned, std::string>> nodes;
     std::error_code error;
     for (const auto &entry : std::filesystem::directory_iterator(devRoot, error)) {
         const std::string name = entry.path().filename().string();
+        unsigned number = 0;
+        const char *digits = name.data() + 5;
+        const char *end = name.data() + name.size();
         if (name.size() > 5 && name.compare(0, 5, "video") == 0 &&
-            std::all_of(name.begin() + 5, name.end(),
-                        [](unsigned char c) { return std::isdigit(c); }))
-            numbers.push_back(std::stoi(name.substr(5)));
+            std::from_chars(digits, end, number) == std::from_chars_result{end, std::errc()})
+            nodes.emplace_back(number, name);
     }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    std::sort(nodes.begin(), nodes.end());
+    std::vector<std::string> names;
+    for (auto &node : nodes)
+        names.push_back(std::move(node.second));
+    return names;
 }
 
 } // namespace
@@ -37,12 +44,16 @@ findV4l2Cameras(const std::string &devRoot, const std::string &sysfsRoot, VideoD
 {
     std::vector<std::unique_ptr<CameraDevice>> cameras;
     std::set<std::string> busesSeen;
-    for (int number : videoNodeNumbers(devRoot)) {
-        const std::string name = "video" + std::to_string(number);
+    for (const std::string &name : videoNodeNames(devRoot)) {
         const std::string path = devRoot + "/" + name;
         const int fd = io.openNode(path.c_str());
-        if (fd < 0)
+        if (fd < 0) {
+            // Most often the user is not in the video group: say so, or the
+            // simulated camera would stand in without a word.
+            qCWarning(optrelleLog, "%s cannot be opened (%s): camera left out", path.c_str(),
+                      std::strerror(errno));
             continue;
+        }
         v4l2_capability capability{};
         const bool answered = io.control(fd, VIDIOC_QUERYCAP, &capability) == 0;
         const std::uint32_t caps = capability.capabilities & V4L2_CAP_DEVICE_CAPS

@@ -144,6 +144,7 @@ void V4l2Test::findsNoCameraWithoutDevices()
     // A node that is a plain file answers no capability query.
     writeFile(dev.filePath("video0"), "not a device");
     writeFile(dev.filePath("videoX"), "not a node name");
+    writeFile(dev.filePath("video99999999999999999999"), "a number too large");
     QCOMPARE(optrelle::findV4l2Cameras(dev.path().toStdString(), dev.path().toStdString()).size(),
              std::size_t(0));
     QCOMPARE(optrelle::findV4l2Cameras("/nonexistent", "/nonexistent").size(), std::size_t(0));
