@@ -6,9 +6,42 @@
 #include <QFont>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace optrelle {
 
 namespace {
+
+// Below this scale bilinear sampling skips most source pixels and fine print
+// shimmers; the frame is first reduced by averaging.
+constexpr double prefilterBelowScale = 1.0 / 3;
+
+// The frame, still upside down, reduced by the whole factor k: each pixel is the
+// mean of four samples spread over its k x k block. Costs four reads per output
+// pixel however large the frame.
+QImage reducedUpsideDown(const Frame &frame, int k)
+{
+    QImage reduced(frame.width / k, frame.height / k, QImage::Format_BGR888);
+    const std::size_t row = frame.rowBytes();
+    // Offsets an odd distance apart, so that even the finest pattern (a one-pixel
+    // checkerboard, a halftone) is averaged, not sampled.
+    const int near = k / 4;
+    const int far = near + std::max(1, k / 2 - (k / 2 % 2 == 0 ? 1 : 0));
+    for (int y = 0; y < reduced.height(); ++y) {
+        const std::uint8_t *top = frame.pixels.data() + std::size_t(y * k + near) * row;
+        const std::uint8_t *bottom = frame.pixels.data() + std::size_t(y * k + far) * row;
+        std::uint8_t *out = reduced.scanLine(y);
+        for (int x = 0; x < reduced.width(); ++x, out += 3) {
+            const std::size_t left = std::size_t(x * k + near) * 3;
+            const std::size_t right = std::size_t(x * k + far) * 3;
+            for (int c = 0; c < 3; ++c)
+                out[c] = std::uint8_t(
+                    (top[left + c] + top[right + c] + bottom[left + c] + bottom[right + c] + 2) /
+                    4);
+        }
+    }
+    return reduced;
+}
 
 void paintNoSignalMark(QPainter &painter, const QRect &area)
 {
@@ -39,10 +72,16 @@ void paintVideo(QPainter &painter, const QRect &area, const VideoPicture &pictur
         painter.translate(area.topLeft());
         // The wrapped buffer is upside down; the flip is folded into the transform
         // instead of copying the frame.
-        QTransform flip(1, 0, 0, -1, 0, frame.height);
-        painter.setTransform(flip * layout.frameToWindow(), true);
+        const QTransform flip(1, 0, 0, -1, 0, frame.height);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, layout.scale() < 4);
-        painter.drawImage(QPointF(0, 0), wrapFrameUpsideDown(frame));
+        if (layout.scale() < prefilterBelowScale) {
+            const int k = int(1 / layout.scale());
+            painter.setTransform(QTransform::fromScale(k, k) * flip * layout.frameToWindow(), true);
+            painter.drawImage(QPointF(0, 0), reducedUpsideDown(frame, k));
+        } else {
+            painter.setTransform(flip * layout.frameToWindow(), true);
+            painter.drawImage(QPointF(0, 0), wrapFrameUpsideDown(frame));
+        }
         painter.restore();
     }
     if (picture.signalLost)

@@ -74,6 +74,7 @@ private slots:
     void layoutFitsTurnsAndZooms_data();
     void layoutFitsTurnsAndZooms();
     void lostSignalIsMarked();
+    void smallWindowsAverageLargeFrames();
     void lostSignalKeepsPictureAndRefusesStills();
     void poolReusesReleasedFrames();
 };
@@ -275,6 +276,29 @@ void OptrellePartsTest::lostSignalIsMarked()
     QPainter painter(&empty);
     optrelle::paintVideo(painter, empty.rect(), {nullptr, 0, 0, false});
     QCOMPARE(empty.pixel(160, 120), qRgb(0, 0, 0));
+}
+
+void OptrellePartsTest::smallWindowsAverageLargeFrames()
+{
+    // A one-pixel checkerboard with a red top-left quadrant, painted at a fifth
+    // of its size: sampled it would come out black or white, averaged it is grey.
+    auto frame = std::make_shared<optrelle::Frame>(
+        optrelle::Frame{1000, 750, std::vector<std::uint8_t>(1000 * 750 * 3)});
+    for (int y = 0; y < 750; ++y)
+        for (int x = 0; x < 1000; ++x) {
+            std::uint8_t *p = frame->rowFromTop(y) + x * 3;
+            const bool red = x < 500 && y < 375;
+            const std::uint8_t level = (x + y) % 2 ? 255 : 0;
+            p[0] = p[1] = red ? 0 : level;
+            p[2] = red ? 255 : level;
+        }
+    QImage window(200, 150, QImage::Format_RGB32);
+    QPainter painter(&window);
+    optrelle::paintVideo(painter, window.rect(), {frame, 0, 0, false});
+    QCOMPARE(window.pixel(20, 20), qRgb(255, 0, 0));
+    for (const QPoint at : {QPoint(150, 20), QPoint(20, 120), QPoint(150, 120)})
+        QVERIFY2(std::abs(qGray(window.pixel(at)) - 128) < 40,
+                 qPrintable(QString::number(qGray(window.pixel(at)))));
 }
 
 void OptrellePartsTest::lostSignalKeepsPictureAndRefusesStills()
