@@ -89,7 +89,7 @@ double paintMilliseconds(const FramePtr &frame, QSize window)
     QImage target(window, QImage::Format_ARGB32_Premultiplied);
     return millisecondsPerCall([&] {
         QPainter painter(&target);
-        paintVideo(painter, target.rect(), {frame, 0, 0, false});
+        paintVideo(painter, target.rect(), {frame, 0, 0, false, {}});
     });
 }
 

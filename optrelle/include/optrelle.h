@@ -107,6 +107,27 @@ OPTRELLE_API void fnRotateRight(int index);
 OPTRELLE_API void fnZoomIn(int index);
 OPTRELLE_API void fnZoomOut(int index);
 
+/* The text of the largest code (QR, Data Matrix, Aztec, PDF417, EAN/UPC,
+ * Code 128/39, ...) in the camera's current frame, as UTF-8; "" when there is
+ * none or no frame. Never null; valid until the next call for this camera. */
+OPTRELLE_API const char *fnReadBarcode(int index);
+
+/* Opens a dialog of the camera's own settings (for a V4L2 camera every control
+ * its driver lists), applied as they change. Not modal; one per camera: a
+ * second call raises the open one. */
+OPTRELLE_API void fnShowVideoProp(int index);
+
+/* mode 1: manual crop. The mouse calls below then drag a crop frame over the
+ * video; after the release the frame stays drawn and fnCapture stores only that
+ * region, at full resolution. A click without a drag sets no crop. Any other
+ * mode: normal; the mouse calls are ignored and the crop frame is removed. */
+OPTRELLE_API void fnSetMouseMode(int index, int mode);
+/* Mouse events of a window the library paints video into, in that window's
+ * coordinates; ignored for any other window. */
+OPTRELLE_API void fnOnLMouseDown(OptrelleWindowId window, int x, int y);
+OPTRELLE_API void fnOnMouseMove(OptrelleWindowId window, int x, int y);
+OPTRELLE_API void fnOnLMouseUp(OptrelleWindowId window, int x, int y);
+
 #ifdef __cplusplus
 }
 #endif

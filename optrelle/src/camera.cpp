@@ -1,5 +1,7 @@
 #include "camera.h"
 
+#include "barcodereader.h"
+#include "camerapropertiesdialog.h"
 #include "frameimage.h"
 #include "imagefiles.h"
 #include "textmode.h"
@@ -52,6 +54,11 @@ bool Camera::open(QWidget *window)
 void Camera::setWindow(QWidget *window)
 {
     m_renderer->setTarget(window);
+}
+
+bool Camera::rendersInto(const QWidget *window) const
+{
+    return window && m_renderer->target() == window;
 }
 
 void Camera::setCallback(FrameCallback callback)
@@ -119,7 +126,8 @@ bool Camera::captureStill(const QString &path)
             return false;
         frame = m_frame;
     }
-    return writeImageAtomically(frameToImage(*frame, m_quarterTurns), path, format);
+    return writeImageAtomically(frameToImage(*frame, m_quarterTurns, m_manualCrop.settledRegion()),
+                                path, format);
 }
 
 void Camera::turn(int quarterTurns)
@@ -137,7 +145,68 @@ void Camera::zoomBy(int steps)
 VideoPicture Camera::videoPicture() const
 {
     std::lock_guard lock(m_frameMutex);
-    return {m_frame, m_quarterTurns, m_zoomStep, m_signalLost};
+    return {m_frame, m_quarterTurns, m_zoomStep, m_signalLost, m_manualCrop.region()};
+}
+
+void Camera::showProperties()
+{
+    if (!m_propertiesDialog) {
+        m_propertiesDialog = new CameraPropertiesDialog(*this);
+        m_propertiesDialog->show();
+    }
+    m_propertiesDialog->raise();
+    m_propertiesDialog->activateWindow();
+}
+
+const std::string &Camera::readBarcode()
+{
+    const FramePtr frame = videoPicture().frame;
+    m_barcodeText = frame ? readLargestBarcode(*frame) : std::string();
+    return m_barcodeText;
+}
+
+void Camera::setManualCrop(bool on)
+{
+    m_manualCrop.setEnabled(on);
+    m_renderer->frameArrived();
+}
+
+QPointF Camera::pictureFraction(QPoint position) const
+{
+    const VideoPicture picture = videoPicture();
+    const QWidget *window = m_renderer->target();
+    if (!picture.frame || !window)
+        return {};
+    const QSize frameSize(picture.frame->width, picture.frame->height);
+    const QPointF inFrame =
+        VideoLayout(frameSize, window->size(), picture.quarterTurns, picture.zoomStep)
+            .windowToFrame()
+            .map(QPointF(position));
+    return {inFrame.x() / frameSize.width(), inFrame.y() / frameSize.height()};
+}
+
+void Camera::mousePressed(QPoint position)
+{
+    if (!m_manualCrop.isEnabled())
+        return;
+    m_manualCrop.press(pictureFraction(position));
+    m_renderer->frameArrived();
+}
+
+void Camera::mouseMoved(QPoint position)
+{
+    if (!m_manualCrop.isEnabled())
+        return;
+    m_manualCrop.move(pictureFraction(position));
+    m_renderer->frameArrived();
+}
+
+void Camera::mouseReleased(QPoint position)
+{
+    if (!m_manualCrop.isEnabled())
+        return;
+    m_manualCrop.release(pictureFraction(position));
+    m_renderer->frameArrived();
 }
 
 void Camera::frameCaptured(std::shared_ptr<Frame> frame)

@@ -2,8 +2,11 @@
 
 #include "cameradevice.h"
 #include "frame.h"
+#include "manualcrop.h"
 #include "videopicture.h"
 
+#include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -13,6 +16,7 @@
 #include <mutex>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace optrelle {
@@ -42,6 +46,7 @@ public:
     // Starts streaming at the chosen resolution and paints into window (may be null).
     bool open(QWidget *window);
     void setWindow(QWidget *window);
+    bool rendersInto(const QWidget *window) const;
     void setCallback(FrameCallback callback);
     void close();
     // Restarts streaming at res; false when res is bad, when called on the
@@ -59,11 +64,26 @@ public:
 
     std::optional<ZoomRange> zoomRange() { return m_device->zoomRange(); }
     bool setZoom(int value) { return m_device->setZoom(value); }
+    std::vector<CameraControl> controls() { return m_device->controls(); }
+    bool setControl(std::uint32_t id, int value) { return m_device->setControl(id, value); }
+    // Opens the camera's property dialog, or raises the one already open.
+    void showProperties();
+
+    // The largest code in the current frame; valid until the next call.
+    const std::string &readBarcode();
+
+    // Manual crop: mouse positions in the rendering window's coordinates.
+    void setManualCrop(bool on);
+    void mousePressed(QPoint position);
+    void mouseMoved(QPoint position);
+    void mouseReleased(QPoint position);
 
 private:
     void frameCaptured(std::shared_ptr<Frame> frame) override;
     void signalLost() override;
     bool startDevice();
+    // The window position as a fraction of the upright frame on screen.
+    QPointF pictureFraction(QPoint position) const;
 
     std::unique_ptr<CameraDevice> m_device;
     const std::string m_firstId;
@@ -87,6 +107,10 @@ private:
     std::atomic<bool> m_textMode = false;
     std::atomic<int> m_quarterTurns = 0;
     std::atomic<int> m_zoomStep = 0;
+
+    ManualCrop m_manualCrop;
+    std::string m_barcodeText;
+    QPointer<QDialog> m_propertiesDialog;
 
     std::function<void()> m_firstFrameDelivered;
     std::once_flag m_firstFrame;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cameracontrol.h"
 #include "frame.h"
 
 #include <memory>
@@ -59,6 +60,11 @@ public:
     // std::nullopt when the device has no optical zoom or cannot be asked.
     virtual std::optional<ZoomRange> zoomRange() = 0;
     virtual bool setZoom(int value) = 0;
+
+    // The settings the property dialog offers, with their current values; empty
+    // when the device has none or cannot be asked.
+    virtual std::vector<CameraControl> controls() { return {}; }
+    virtual bool setControl(std::uint32_t /*id*/, int /*value*/) { return false; }
 };
 
 } // namespace optrelle

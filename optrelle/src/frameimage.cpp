@@ -12,9 +12,18 @@ QImage wrapFrameUpsideDown(const Frame &frame)
                   QImage::Format_BGR888);
 }
 
-QImage frameToImage(const Frame &frame, int quarterTurns)
+QImage frameToImage(const Frame &frame, int quarterTurns, const QRectF &region)
 {
-    const QImage upright = wrapFrameUpsideDown(frame).mirrored(false, true);
+    QRect cut(0, 0, frame.width, frame.height);
+    if (!region.isEmpty())
+        cut &= QRectF(region.x() * frame.width, region.y() * frame.height,
+                      region.width() * frame.width, region.height() * frame.height)
+                   .toAlignedRect();
+    // Rows are bottom-up, so the cut's top row lies nearer the buffer's end.
+    const QImage upright =
+        wrapFrameUpsideDown(frame)
+            .copy(cut.x(), frame.height - cut.y() - cut.height(), cut.width(), cut.height())
+            .mirrored(false, true);
     const int turns = ((quarterTurns % 4) + 4) % 4;
     if (turns == 0)
         return upright;

@@ -11,7 +11,9 @@ namespace optrelle {
 QImage wrapFrameUpsideDown(const Frame &frame);
 
 // A copy of the frame as an upright image, turned clockwise by quarter turns.
-QImage frameToImage(const Frame &frame, int quarterTurns = 0);
+// A region (fractions of the upright frame, see ManualCrop) cuts it first; an
+// empty region keeps the whole frame.
+QImage frameToImage(const Frame &frame, int quarterTurns = 0, const QRectF &region = {});
 
 // An image laid into a frame (rows bottom-up), at the image's size.
 void imageToFrame(const QImage &image, Frame &frame);

@@ -19,6 +19,7 @@ constexpr int pictureModeProperty = 5;
 constexpr int textModeValue = 0;
 constexpr int pictureModeValue = 4;
 constexpr int zoomProperty = 5;
+constexpr int manualCropMouseMode = 1;
 enum ZoomQuery
 {
     zoomMinimum = 1,
@@ -56,6 +57,19 @@ QWidget *widgetOf(OptrelleWindowId window, bool *found)
     QWidget *widget = window ? QWidget::find(WId(window)) : nullptr;
     *found = !window || widget;
     return widget;
+}
+
+// Runs call on the camera whose video is painted into window, if any.
+template <typename Call> void onCameraRenderingInto(OptrelleWindowId window, Call call)
+{
+    bool found = false;
+    const QWidget *widget = widgetOf(window, &found);
+    if (!widget)
+        return;
+    CameraRegistry &registry = CameraRegistry::instance();
+    for (int index = 0; index < registry.count(); ++index)
+        if (registry.camera(index)->rendersInto(widget))
+            return onCamera(index, call);
 }
 
 QString pathOf(const char *path)
@@ -237,6 +251,36 @@ void fnZoomIn(int index)
 void fnZoomOut(int index)
 {
     onCamera(index, [](Camera &camera) { camera.zoomBy(-1); });
+}
+
+const char *fnReadBarcode(int index)
+{
+    return withCamera(index, "", [](Camera &camera) { return camera.readBarcode().c_str(); });
+}
+
+void fnShowVideoProp(int index)
+{
+    onCamera(index, [](Camera &camera) { camera.showProperties(); });
+}
+
+void fnSetMouseMode(int index, int mode)
+{
+    onCamera(index, [mode](Camera &camera) { camera.setManualCrop(mode == manualCropMouseMode); });
+}
+
+void fnOnLMouseDown(OptrelleWindowId window, int x, int y)
+{
+    onCameraRenderingInto(window, [x, y](Camera &camera) { camera.mousePressed(QPoint(x, y)); });
+}
+
+void fnOnMouseMove(OptrelleWindowId window, int x, int y)
+{
+    onCameraRenderingInto(window, [x, y](Camera &camera) { camera.mouseMoved(QPoint(x, y)); });
+}
+
+void fnOnLMouseUp(OptrelleWindowId window, int x, int y)
+{
+    onCameraRenderingInto(window, [x, y](Camera &camera) { camera.mouseReleased(QPoint(x, y)); });
 }
 
 } // extern "C"

@@ -43,6 +43,24 @@ QImage reducedUpsideDown(const Frame &frame, int k)
     return reduced;
 }
 
+void paintCropFrame(QPainter &painter, const VideoLayout &layout, const Frame &frame,
+                    const QRectF &region)
+{
+    const QRectF inFrame(region.x() * frame.width, region.y() * frame.height,
+                         region.width() * frame.width, region.height() * frame.height);
+    const QPolygonF outline = layout.frameToWindow().map(QPolygonF(inFrame));
+    // Dark under light dashes, so the frame shows on paper and on the desk alike.
+    QPen pen(QColor(0, 0, 0, 200), 3);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.drawPolygon(outline);
+    pen.setColor(QColor(0, 200, 255));
+    pen.setWidth(2);
+    pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.drawPolygon(outline);
+}
+
 void paintNoSignalMark(QPainter &painter, const QRect &area)
 {
     painter.resetTransform();
@@ -83,6 +101,12 @@ void paintVideo(QPainter &painter, const QRect &area, const VideoPicture &pictur
             painter.drawImage(QPointF(0, 0), wrapFrameUpsideDown(frame));
         }
         painter.restore();
+        if (!picture.cropRegion.isEmpty()) {
+            painter.save();
+            painter.translate(area.topLeft());
+            paintCropFrame(painter, layout, frame, picture.cropRegion);
+            painter.restore();
+        }
     }
     if (picture.signalLost)
         paintNoSignalMark(painter, area);

@@ -26,6 +26,7 @@ public:
     // Leaves the previous widget (which repaints itself) and paints into target
     // (may be null). A destroyed target is left by itself.
     void setTarget(QWidget *target);
+    QWidget *target() const { return m_target; }
 
     // Any thread.
     void frameArrived();

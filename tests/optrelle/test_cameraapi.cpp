@@ -122,6 +122,7 @@ private slots:
     void rotateAndResampleInPlace();
     void textModeTurnsFramesGrey();
     void zoomControl();
+    void deskCodeReadsBack();
     void renderingFollowsWindowTurnAndZoom();
     void closedCameraDeliversNothing();
     void exitWhileStreaming();
@@ -383,6 +384,16 @@ void CameraApiTest::zoomControl()
     QCOMPARE(fnGetCameraControl(0, 5, 5), 100);
     QCOMPARE(fnGetCameraControl(0, 5, 4), -1);
     QCOMPARE(fnGetCameraControl(0, 3, 2), -1);
+}
+
+void CameraApiTest::deskCodeReadsBack()
+{
+    fnSetResolution(0, 1);
+    waitForCalls(1);
+    QCOMPARE(QByteArray(fnReadBarcode(0)),
+             QByteArray("http://kelvora.example/scan?id=42\r\nKelvora test desk"));
+    QCOMPARE(QByteArray(fnReadBarcode(2)), QByteArray());
+    fnSetResolution(0, 0);
 }
 
 void CameraApiTest::renderingFollowsWindowTurnAndZoom()

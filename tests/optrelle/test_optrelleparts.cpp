@@ -263,18 +263,18 @@ void OptrellePartsTest::lostSignalIsMarked()
     QImage lost = live;
     {
         QPainter painter(&live);
-        optrelle::paintVideo(painter, live.rect(), {frame, 0, 0, false});
+        optrelle::paintVideo(painter, live.rect(), {frame, 0, 0, false, {}});
     }
     {
         QPainter painter(&lost);
-        optrelle::paintVideo(painter, lost.rect(), {frame, 0, 0, true});
+        optrelle::paintVideo(painter, lost.rect(), {frame, 0, 0, true, {}});
     }
     QCOMPARE(live.pixel(160, 120), qRgb(255, 255, 255));
     QCOMPARE(lost.pixel(5, 5), qRgb(255, 255, 255)); // the last picture stays
     QVERIFY(lost.pixel(160, 120) != qRgb(255, 255, 255));
     QImage empty(320, 240, QImage::Format_RGB32);
     QPainter painter(&empty);
-    optrelle::paintVideo(painter, empty.rect(), {nullptr, 0, 0, false});
+    optrelle::paintVideo(painter, empty.rect(), {nullptr, 0, 0, false, {}});
     QCOMPARE(empty.pixel(160, 120), qRgb(0, 0, 0));
 }
 
@@ -294,7 +294,7 @@ void OptrellePartsTest::smallWindowsAverageLargeFrames()
         }
     QImage window(200, 150, QImage::Format_RGB32);
     QPainter painter(&window);
-    optrelle::paintVideo(painter, window.rect(), {frame, 0, 0, false});
+    optrelle::paintVideo(painter, window.rect(), {frame, 0, 0, false, {}});
     QCOMPARE(window.pixel(20, 20), qRgb(255, 0, 0));
     for (const QPoint at : {QPoint(150, 20), QPoint(20, 120), QPoint(150, 120)})
         QVERIFY2(std::abs(qGray(window.pixel(at)) - 128) < 40,

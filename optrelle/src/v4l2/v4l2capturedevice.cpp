@@ -224,44 +224,109 @@ bool V4l2CaptureDevice::convert(const std::uint8_t *data, std::size_t size, Fram
                        frame);
 }
 
-int V4l2CaptureDevice::controlFd(bool *opened) const
+template <typename Result, typename Query>
+Result V4l2CaptureDevice::withControlFd(Result failure, Query query) const
 {
-    *opened = m_fd < 0;
-    return *opened ? m_io.openNode(m_nodePath.c_str()) : m_fd;
+    const bool opened = m_fd < 0;
+    const int fd = opened ? m_io.openNode(m_nodePath.c_str()) : m_fd;
+    if (fd < 0)
+        return failure;
+    Result result = query(fd);
+    if (opened)
+        m_io.closeNode(fd);
+    return result;
 }
 
 std::optional<ZoomRange> V4l2CaptureDevice::zoomRange()
 {
-    bool opened = false;
-    const int fd = controlFd(&opened);
-    if (fd < 0)
-        return std::nullopt;
-    v4l2_queryctrl query{};
-    query.id = V4L2_CID_ZOOM_ABSOLUTE;
-    v4l2_control control{};
-    control.id = V4L2_CID_ZOOM_ABSOLUTE;
-    std::optional<ZoomRange> range;
-    if (m_io.control(fd, VIDIOC_QUERYCTRL, &query) == 0 &&
-        !(query.flags & V4L2_CTRL_FLAG_DISABLED) && m_io.control(fd, VIDIOC_G_CTRL, &control) == 0)
-        range = ZoomRange{query.minimum, query.maximum, std::max(1, query.step), control.value};
-    if (opened)
-        m_io.closeNode(fd);
-    return range;
+    return withControlFd(std::optional<ZoomRange>(), [this](int fd) -> std::optional<ZoomRange> {
+        v4l2_queryctrl query{};
+        query.id = V4L2_CID_ZOOM_ABSOLUTE;
+        v4l2_control control{};
+        control.id = V4L2_CID_ZOOM_ABSOLUTE;
+        if (m_io.control(fd, VIDIOC_QUERYCTRL, &query) != 0 ||
+            (query.flags & V4L2_CTRL_FLAG_DISABLED) ||
+            m_io.control(fd, VIDIOC_G_CTRL, &control) != 0)
+            return std::nullopt;
+        return ZoomRange{query.minimum, query.maximum, std::max(1, query.step), control.value};
+    });
 }
 
 bool V4l2CaptureDevice::setZoom(int value)
 {
-    bool opened = false;
-    const int fd = controlFd(&opened);
-    if (fd < 0)
-        return false;
-    v4l2_control control{};
-    control.id = V4L2_CID_ZOOM_ABSOLUTE;
-    control.value = value;
-    const bool set = m_io.control(fd, VIDIOC_S_CTRL, &control) == 0;
-    if (opened)
-        m_io.closeNode(fd);
-    return set;
+    return setControl(V4L2_CID_ZOOM_ABSOLUTE, value);
+}
+
+std::vector<std::pair<int, std::string>>
+V4l2CaptureDevice::readMenu(int fd, const v4l2_queryctrl &query) const
+{
+    std::vector<std::pair<int, std::string>> menu;
+    for (int index = query.minimum; index <= query.maximum; ++index) {
+        v4l2_querymenu item{};
+        item.id = query.id;
+        item.index = std::uint32_t(index);
+        // Drivers leave gaps in their menus; a missing entry is no error.
+        if (m_io.control(fd, VIDIOC_QUERYMENU, &item) != 0)
+            continue;
+        menu.emplace_back(index, query.type == V4L2_CTRL_TYPE_INTEGER_MENU
+                                     ? std::to_string(item.value)
+                                     : std::string(reinterpret_cast<const char *>(item.name)));
+    }
+    return menu;
+}
+
+std::vector<CameraControl> V4l2CaptureDevice::controls()
+{
+    return withControlFd(std::vector<CameraControl>(), [this](int fd) {
+        std::vector<CameraControl> controls;
+        v4l2_queryctrl query{};
+        query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
+        while (m_io.control(fd, VIDIOC_QUERYCTRL, &query) == 0) {
+            const std::uint32_t id = query.id;
+            query.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
+            if (query.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY))
+                continue;
+            CameraControl control;
+            switch (query.type) {
+            case V4L2_CTRL_TYPE_INTEGER:
+                control.kind = CameraControl::Kind::Integer;
+                break;
+            case V4L2_CTRL_TYPE_BOOLEAN:
+                control.kind = CameraControl::Kind::Boolean;
+                break;
+            case V4L2_CTRL_TYPE_MENU:
+            case V4L2_CTRL_TYPE_INTEGER_MENU:
+                control.kind = CameraControl::Kind::Menu;
+                control.menu = readMenu(fd, query);
+                break;
+            default:
+                continue; // buttons, class headers, strings: nothing to set with a slider
+            }
+            v4l2_control current{};
+            current.id = id;
+            if (m_io.control(fd, VIDIOC_G_CTRL, &current) != 0)
+                continue;
+            control.id = id;
+            control.name = reinterpret_cast<const char *>(query.name);
+            control.minimum = query.minimum;
+            control.maximum = query.maximum;
+            control.step = std::max(1, query.step);
+            control.defaultValue = query.default_value;
+            control.value = current.value;
+            controls.push_back(std::move(control));
+        }
+        return controls;
+    });
+}
+
+bool V4l2CaptureDevice::setControl(std::uint32_t id, int value)
+{
+    return withControlFd(false, [&](int fd) {
+        v4l2_control control{};
+        control.id = id;
+        control.value = value;
+        return m_io.control(fd, VIDIOC_S_CTRL, &control) == 0;
+    });
 }
 
 } // namespace optrelle

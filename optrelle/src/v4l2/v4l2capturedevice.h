@@ -6,6 +6,8 @@
 #include "usbids.h"
 #include "videodeviceio.h"
 
+#include <linux/videodev2.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -43,6 +45,9 @@ public:
     void stop() override;
     std::optional<ZoomRange> zoomRange() override;
     bool setZoom(int value) override;
+    // Every enabled integer, boolean and menu control the driver lists.
+    std::vector<CameraControl> controls() override;
+    bool setControl(std::uint32_t id, int value) override;
 
 private:
     struct MappedBuffer
@@ -55,8 +60,11 @@ private:
     void closeStream();
     void run(FrameSink *sink);
     bool convert(const std::uint8_t *data, std::size_t size, Frame &frame);
-    // The streaming descriptor, or the node opened for one query (closed by the caller).
-    int controlFd(bool *opened) const;
+    // Runs query on the streaming descriptor, or on the node opened for it alone
+    // when the camera is not streaming; failure when the node cannot be opened.
+    template <typename Result, typename Query>
+    Result withControlFd(Result failure, Query query) const;
+    std::vector<std::pair<int, std::string>> readMenu(int fd, const v4l2_queryctrl &query) const;
 
     VideoDeviceIo &m_io;
     const std::string m_nodePath;

@@ -1,0 +1,190 @@
+// The camera library's document features through its C interface: codes,
+// cropping, the property dialog, on a simulated camera filming scene files.
+#include "optrelle.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QImage>
+#include <QImageReader>
+#include <QPushButton>
+#include <QPainter>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> frames = 0;
+std::atomic<int> firstSample = 0; // blue of the picture's bottom-left pixel
+
+void countFrame(const void *data, int, int, int)
+{
+    firstSample = *static_cast<const unsigned char *>(data);
+    ++frames;
+}
+
+void waitForFrames(int more)
+{
+    const int target = frames + more;
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= target, 5000);
+}
+
+QImage codeImage(ZXing::BarcodeFormat format, const std::string &text)
+{
+    const ZXing::BitMatrix matrix =
+        ZXing::MultiFormatWriter(format).setMargin(10).encode(text, 400, 160);
+    QImage scene(640, 480, QImage::Format_RGB32);
+    scene.fill(Qt::white);
+    for (int y = 0; y < matrix.height(); ++y)
+        for (int x = 0; x < matrix.width(); ++x)
+            if (matrix.get(x, y))
+                scene.setPixel(120 + x, 160 + y, qRgb(0, 0, 0));
+    return scene;
+}
+
+QImage plainImage(QRgb colour)
+{
+    QImage scene(640, 480, QImage::Format_RGB32);
+    scene.fill(colour);
+    return scene;
+}
+
+QSize stillSize(const QString &path)
+{
+    QByteArray bytes = path.toLocal8Bit();
+    if (fnCapture(0, bytes.data()) != 1)
+        return {};
+    return QImageReader(path).size();
+}
+
+} // namespace
+
+class DocumentFeaturesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void codesReadBack_data();
+    void codesReadBack();
+    void manualCropCutsStills();
+    void propertyDialogChangesPicture();
+
+private:
+    // Shows scene to the camera from its next stream on, and waits for it.
+    void film(const QImage &scene);
+
+    QTemporaryDir m_dir;
+    int m_resolution = 0;
+};
+
+void DocumentFeaturesTest::initTestCase()
+{
+    QVERIFY(plainImage(qRgb(128, 128, 128)).save(m_dir.filePath("scene.png")));
+    qputenv("OPTRELLE_BACKEND", "sim");
+    qputenv("OPTRELLE_CAMERAS", "0ac8:c498@640x480,1280x960/30");
+    qputenv("OPTRELLE_SCENE", m_dir.filePath("scene.png").toLocal8Bit());
+    QCOMPARE(fnInit(), 1);
+    QCOMPARE(fnOpenCamera(0, 0), 1);
+    fnSetVideoCB(0, reinterpret_cast<void *>(&countFrame));
+    waitForFrames(1);
+}
+
+void DocumentFeaturesTest::film(const QImage &scene)
+{
+    QVERIFY(scene.save(m_dir.filePath("scene.png")));
+    // The scene file is read when streaming starts.
+    m_resolution = 1 - m_resolution;
+    fnSetResolution(0, m_resolution);
+    waitForFrames(1);
+}
+
+void DocumentFeaturesTest::codesReadBack_data()
+{
+    QTest::addColumn<QImage>("scene");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("EAN-13") << codeImage(ZXing::BarcodeFormat::EAN13, "4006381333931")
+                            << QByteArray("4006381333931");
+    QTest::newRow("Code 128") << codeImage(ZXing::BarcodeFormat::Code128, "Kelvora-128")
+                              << QByteArray("Kelvora-128");
+    QTest::newRow("no code") << plainImage(qRgb(250, 250, 250)) << QByteArray();
+}
+
+void DocumentFeaturesTest::codesReadBack()
+{
+    QFETCH(QImage, scene);
+    QFETCH(QByteArray, text);
+    film(scene);
+    QCOMPARE(QByteArray(fnReadBarcode(0)), text);
+}
+
+void DocumentFeaturesTest::manualCropCutsStills()
+{
+    film(plainImage(qRgb(200, 200, 200)));
+    QWidget window;
+    window.resize(640 / 2, m_resolution ? 960 / 2 : 480 / 2);
+    QCOMPARE(fnOpenCamera(0, window.winId()), 1);
+    const QSize frame(fnGetResWidth(0, m_resolution), fnGetResHeight(0, m_resolution));
+    const double scale = double(window.width()) / frame.width();
+    const OptrelleWindowId id = window.winId();
+
+    // Normal mode: the mouse does nothing.
+    fnOnLMouseDown(id, 20, 20);
+    fnOnLMouseUp(id, 200, 150);
+    QCOMPARE(stillSize(m_dir.filePath("normal.png")), frame);
+
+    fnSetMouseMode(0, 1);
+    fnOnLMouseDown(id, 30, 40);
+    fnOnLMouseUp(id, 30, 40); // a click sets no crop
+    QCOMPARE(stillSize(m_dir.filePath("click.png")), frame);
+
+    fnOnLMouseDown(id, 30, 40);
+    fnOnMouseMove(id, 100, 100);
+    fnOnLMouseUp(id, 230, 140); // dragged up to here: 200 x 100 window pixels
+    const QImage shown = window.grab().toImage();
+    QVERIFY(shown.pixel(130, 40) != shown.pixel(130, 90)); // the frame is drawn
+    const QSize cut = stillSize(m_dir.filePath("cut.png"));
+    QVERIFY2(qAbs(cut.width() - 200 / scale) <= 1 / scale &&
+                 qAbs(cut.height() - 100 / scale) <= 1 / scale,
+             qPrintable(QStringLiteral("%1x%2").arg(cut.width()).arg(cut.height())));
+
+    fnSetMouseMode(0, 0);
+    QCOMPARE(stillSize(m_dir.filePath("whole.png")), frame);
+    fnSetHWND(0, 0);
+}
+
+void DocumentFeaturesTest::propertyDialogChangesPicture()
+{
+    film(plainImage(qRgb(100, 100, 100)));
+    fnShowVideoProp(0);
+    fnShowVideoProp(0); // raises the open dialog
+    QList<QDialog *> dialogs;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
+            dialogs << dialog;
+    QCOMPARE(dialogs.size(), 1);
+    // Brightness, contrast, zoom.
+    const QList<QSpinBox *> editors = dialogs.front()->findChildren<QSpinBox *>();
+    QCOMPARE(editors.size(), 3);
+    editors[0]->setValue(60);
+    QTRY_VERIFY_WITH_TIMEOUT(firstSample >= 155, 5000);
+    editors[2]->setValue(30);
+    QCOMPARE(fnGetCameraControl(0, 5, 5), 30);
+
+    for (QPushButton *button : dialogs.front()->findChildren<QPushButton *>())
+        if (button->text() == QStringLiteral("恢复默认"))
+            button->click();
+    QTRY_VERIFY_WITH_TIMEOUT(firstSample <= 105, 5000);
+    QCOMPARE(fnGetCameraControl(0, 5, 5), 50);
+    QCOMPARE(editors[0]->value(), 0);
+    dialogs.front()->close();
+}
+
+QTEST_MAIN(DocumentFeaturesTest)
+#include "test_documentfeatures.moc"
