@@ -117,6 +117,11 @@ OPTRELLE_API const char *fnReadBarcode(int index);
  * second call raises the open one. */
 OPTRELLE_API void fnShowVideoProp(int index);
 
+/* true: the library finds the document page on the desk in each frame,
+ * straightens it and paints and captures the page instead of the whole frame
+ * (the whole frame while no page is found). Frames to the callback stay whole. */
+OPTRELLE_API void fnEnableAutoCrop(int index, bool on);
+
 /* mode 1: manual crop. The mouse calls below then drag a crop frame over the
  * video; after the release the frame stays drawn and fnCapture stores only that
  * region, at full resolution. A click without a drag sets no crop. Any other

@@ -2,6 +2,8 @@
 
 #include "barcodereader.h"
 #include "camerapropertiesdialog.h"
+#include "documentcrop/pagefinder.h"
+#include "documentcrop/pagestraightener.h"
 #include "frameimage.h"
 #include "imagefiles.h"
 #include "textmode.h"
@@ -76,6 +78,7 @@ void Camera::close()
     setWindow(nullptr);
     std::lock_guard lock(m_frameMutex);
     m_frame.reset();
+    m_shownFrame.reset();
     m_signalLost = false;
 }
 
@@ -106,6 +109,7 @@ bool Camera::startDevice()
         ++m_streamRun;
         m_signalLost = false;
     }
+    m_outlineStale = true; // the page of another stream is no guide
     m_streaming = m_device->start(m_resolution, this);
     return m_streaming;
 }
@@ -119,12 +123,12 @@ bool Camera::captureStill(const QString &path)
     {
         std::unique_lock lock(m_frameMutex);
         m_frameArrived.wait_for(lock, firstFrameWait, [this] {
-            return m_signalLost || (m_frame && m_frameRun == m_streamRun);
+            return m_signalLost || (m_shownFrame && m_frameRun == m_streamRun);
         });
         // The last picture of a camera that is gone is not a new photo.
-        if (m_signalLost || !m_frame || m_frameRun != m_streamRun)
+        if (m_signalLost || !m_shownFrame || m_frameRun != m_streamRun)
             return false;
-        frame = m_frame;
+        frame = m_shownFrame;
     }
     return writeImageAtomically(frameToImage(*frame, m_quarterTurns, m_manualCrop.settledRegion()),
                                 path, format);
@@ -145,7 +149,7 @@ void Camera::zoomBy(int steps)
 VideoPicture Camera::videoPicture() const
 {
     std::lock_guard lock(m_frameMutex);
-    return {m_frame, m_quarterTurns, m_zoomStep, m_signalLost, m_manualCrop.region()};
+    return {m_shownFrame, m_quarterTurns, m_zoomStep, m_signalLost, m_manualCrop.region()};
 }
 
 void Camera::showProperties()
@@ -160,9 +164,35 @@ void Camera::showProperties()
 
 const std::string &Camera::readBarcode()
 {
-    const FramePtr frame = videoPicture().frame;
+    FramePtr frame;
+    {
+        std::lock_guard lock(m_frameMutex);
+        frame = m_frame;
+    }
     m_barcodeText = frame ? readLargestBarcode(*frame) : std::string();
     return m_barcodeText;
+}
+
+void Camera::setAutoCrop(bool on)
+{
+    if (on && !m_autoCrop)
+        m_outlineStale = true;
+    m_autoCrop = on;
+}
+
+FramePtr Camera::pageOf(const FramePtr &frame)
+{
+    // Capture thread.
+    if (!m_autoCrop)
+        return frame;
+    if (m_outlineStale.exchange(false))
+        m_outlineSmoother.reset();
+    const std::optional<PageOutline> outline = m_outlineSmoother.update(findPageOutline(*frame));
+    if (!outline)
+        return frame;
+    std::shared_ptr<Frame> page = m_pagePool.acquire(frame->width, frame->height);
+    straightenPage(*frame, *outline, *page);
+    return page;
 }
 
 void Camera::setManualCrop(bool on)
@@ -214,9 +244,11 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
     // Capture thread.
     if (m_textMode)
         makeTextPicture(*frame);
+    const FramePtr shown = pageOf(frame);
     {
         std::lock_guard lock(m_frameMutex);
         m_frame = frame;
+        m_shownFrame = shown;
         m_frameRun = m_streamRun;
     }
     m_frameArrived.notify_all();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "cameradevice.h"
+#include "documentcrop/outlinesmoother.h"
 #include "frame.h"
+#include "framepool.h"
 #include "manualcrop.h"
 #include "videopicture.h"
 
@@ -72,6 +74,10 @@ public:
     // The largest code in the current frame; valid until the next call.
     const std::string &readBarcode();
 
+    // Paints and captures the straightened document page instead of the whole
+    // frame; frames to the callback stay whole.
+    void setAutoCrop(bool on);
+
     // Manual crop: mouse positions in the rendering window's coordinates.
     void setManualCrop(bool on);
     void mousePressed(QPoint position);
@@ -80,6 +86,7 @@ public:
 
 private:
     void frameCaptured(std::shared_ptr<Frame> frame) override;
+    FramePtr pageOf(const FramePtr &frame);
     void signalLost() override;
     bool startDevice();
     // The window position as a fraction of the upright frame on screen.
@@ -99,7 +106,8 @@ private:
 
     mutable std::mutex m_frameMutex;
     std::condition_variable m_frameArrived;
-    FramePtr m_frame;
+    FramePtr m_frame;         // as the camera delivered it
+    FramePtr m_shownFrame;    // what is painted and captured: m_frame or its straightened page
     unsigned m_streamRun = 0; // counts starts; a frame of an older run is stale
     unsigned m_frameRun = 0;
     bool m_signalLost = false;
@@ -108,6 +116,10 @@ private:
     std::atomic<int> m_quarterTurns = 0;
     std::atomic<int> m_zoomStep = 0;
 
+    std::atomic<bool> m_autoCrop = false;
+    std::atomic<bool> m_outlineStale = false; // the smoother starts afresh
+    OutlineSmoother m_outlineSmoother; // capture thread only
+    FramePool m_pagePool;
     ManualCrop m_manualCrop;
     std::string m_barcodeText;
     QPointer<QDialog> m_propertiesDialog;

@@ -263,6 +263,11 @@ void fnShowVideoProp(int index)
     onCamera(index, [](Camera &camera) { camera.showProperties(); });
 }
 
+void fnEnableAutoCrop(int index, bool on)
+{
+    onCamera(index, [on](Camera &camera) { camera.setAutoCrop(on); });
+}
+
 void fnSetMouseMode(int index, int mode)
 {
     onCamera(index, [mode](Camera &camera) { camera.setManualCrop(mode == manualCropMouseMode); });

@@ -22,9 +22,11 @@ namespace {
 
 std::atomic<int> frames = 0;
 std::atomic<int> firstSample = 0; // blue of the picture's bottom-left pixel
+std::atomic<int> frameWidth = 0;
 
-void countFrame(const void *data, int, int, int)
+void countFrame(const void *data, int width, int, int)
 {
+    frameWidth = width;
     firstSample = *static_cast<const unsigned char *>(data);
     ++frames;
 }
@@ -55,6 +57,20 @@ QImage plainImage(QRgb colour)
     return scene;
 }
 
+// A white A4 page lying turned on a dark desk.
+QImage deskWithPage(double degrees)
+{
+    QImage scene(640, 480, QImage::Format_RGB32);
+    scene.fill(qRgb(74, 58, 44));
+    QPainter painter(&scene);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(320, 240);
+    painter.rotate(degrees);
+    painter.fillRect(QRectF(-140, -198, 280, 396), QColor(250, 250, 246));
+    painter.fillRect(QRectF(-100, -150, 200, 12), Qt::black); // a line of print
+    return scene;
+}
+
 QSize stillSize(const QString &path)
 {
     QByteArray bytes = path.toLocal8Bit();
@@ -73,6 +89,7 @@ private slots:
     void initTestCase();
     void codesReadBack_data();
     void codesReadBack();
+    void autoCropStraightensPage();
     void manualCropCutsStills();
     void propertyDialogChangesPicture();
 
@@ -122,6 +139,32 @@ void DocumentFeaturesTest::codesReadBack()
     QFETCH(QByteArray, text);
     film(scene);
     QCOMPARE(QByteArray(fnReadBarcode(0)), text);
+}
+
+void DocumentFeaturesTest::autoCropStraightensPage()
+{
+    film(deskWithPage(-20));
+    fnEnableAutoCrop(0, true);
+    waitForFrames(2);
+    const QString path = m_dir.filePath("page.png");
+    const QSize frame(fnGetResWidth(0, m_resolution), fnGetResHeight(0, m_resolution));
+    QVERIFY(stillSize(path).isValid());
+    const QImage page(path);
+    QVERIFY2(qAbs(double(page.height()) / page.width() / (396.0 / 280) - 1) < 0.03,
+             qPrintable(QStringLiteral("%1x%2").arg(page.width()).arg(page.height())));
+    const int dx = page.width() * 3 / 100;
+    const int dy = page.height() * 3 / 100;
+    for (const QPoint corner :
+         {QPoint(dx, dy), QPoint(page.width() - 1 - dx, dy), QPoint(dx, page.height() - 1 - dy),
+          QPoint(page.width() - 1 - dx, page.height() - 1 - dy)})
+        QVERIFY2(qGray(page.pixel(corner)) > 220,
+                 qPrintable(QString::number(qGray(page.pixel(corner)))));
+    QCOMPARE(frameWidth.load(), frame.width()); // the callback still gets the whole frame
+
+    film(plainImage(qRgb(74, 58, 44))); // no page: the whole frame
+    QCOMPARE(stillSize(m_dir.filePath("desk.png")),
+             QSize(fnGetResWidth(0, m_resolution), fnGetResHeight(0, m_resolution)));
+    fnEnableAutoCrop(0, false);
 }
 
 void DocumentFeaturesTest::manualCropCutsStills()

@@ -2,6 +2,7 @@
 // video layout and painting, frame buffers.
 #include "backendselection.h"
 #include "camera.h"
+#include "documentcrop/outlinesmoother.h"
 #include "framepool.h"
 #include "sim/deskscene.h"
 #include "sim/simulatedcameraconfig.h"
@@ -77,6 +78,7 @@ private slots:
     void smallWindowsAverageLargeFrames();
     void lostSignalKeepsPictureAndRefusesStills();
     void poolReusesReleasedFrames();
+    void outlineSmootherSteadiesFollowsAndForgets();
 };
 
 void OptrellePartsTest::parsesCameraLists_data()
@@ -339,6 +341,28 @@ void OptrellePartsTest::poolReusesReleasedFrames()
     QCOMPARE(again->pixels.data(), first);
     auto other = pool.acquire(64, 48); // the first is still held
     QVERIFY(other->pixels.data() != first);
+}
+
+void OptrellePartsTest::outlineSmootherSteadiesFollowsAndForgets()
+{
+    const auto outline = [](double x) {
+        return optrelle::PageOutline{
+            {QPointF(x, 0), QPointF(x + 400, 0), QPointF(x + 400, 300), QPointF(x, 300)}};
+    };
+    optrelle::OutlineSmoother smoother;
+    QCOMPARE(smoother.update(outline(0))->corners[0].x(), 0.0);
+    // A small shift is followed part of the way, then converges.
+    const double firstStep = smoother.update(outline(10))->corners[0].x();
+    QVERIFY(firstStep > 0 && firstStep < 10);
+    for (int i = 0; i < 30; ++i)
+        smoother.update(outline(10));
+    QVERIFY(qAbs(smoother.update(outline(10))->corners[0].x() - 10) < 0.1);
+    // A moved page is followed at once.
+    QCOMPARE(smoother.update(outline(200))->corners[0].x(), 200.0);
+    // A hand over the page for a few frames keeps it; a page gone is forgotten.
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(smoother.update(std::nullopt));
+    QVERIFY(!smoother.update(std::nullopt));
 }
 
 QTEST_MAIN(OptrellePartsTest)
