@@ -1,9 +1,13 @@
 // The camera library on large frames: how fast the simulated camera can hand
 // frames to a callback, what painting one frame into a full-screen window costs,
 // libturbojpeg decoding straight into bottom-up rows against decode-then-flip, and
-// whether frame pacing keeps its rate.
+// whether frame pacing keeps its rate; reading codes, finding and straightening
+// the document page.
 // Prints one table; run with `make bench`.
+#include "barcodereader.h"
 #include "camera.h"
+#include "documentcrop/pagefinder.h"
+#include "documentcrop/pagestraightener.h"
 #include "sim/deskscene.h"
 #include "sim/simulatedcamera.h"
 #include "v4l2/jpegframedecoder.h"
@@ -139,6 +143,19 @@ int main(int argc, char **argv)
         std::printf("%4dx%-6d %13.1f %14.2f %14.2f %14.2f ms %18.2f\n", size.width, size.height,
                     callbackRate(size, 240), paintMilliseconds(frame, fullWindow),
                     paintMilliseconds(frame, smallWindow), direct, viaFlip);
+        std::fflush(stdout);
+    }
+    std::printf("\n%-11s %13s %14s %15s\n", "frame", "barcode ms", "find page ms",
+                "straighten ms");
+    for (const Resolution size : sizes) {
+        const std::shared_ptr<Frame> frame = deskFrame(size);
+        const std::optional<PageOutline> outline = findPageOutline(*frame);
+        Frame page;
+        std::printf("%4dx%-6d %13.2f %14.2f %15.2f\n", size.width, size.height,
+                    millisecondsPerCall([&] { readLargestBarcode(*frame); }),
+                    millisecondsPerCall([&] { findPageOutline(*frame); }),
+                    outline ? millisecondsPerCall([&] { straightenPage(*frame, *outline, page); })
+                            : -1.0);
         std::fflush(stdout);
     }
     // Pacing: a camera asked for 30 frames a second delivers 30, not more or less.
