@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+
+namespace optrelle {
+
+// One ASF file of WMV2 video with a millisecond time base: encoder, muxer and
+// the file, closed on destruction. Picture quality is a fixed quantiser rather
+// than a bit rate, so text stays sharp whatever the frame rate turns out to be.
+// Not thread-safe: one thread at a time.
+class AsfWriter
+{
+public:
+    AsfWriter();
+    ~AsfWriter();
+    AsfWriter(const AsfWriter &) = delete;
+    AsfWriter &operator=(const AsfWriter &) = delete;
+
+    // Creates the file and writes its header; size must be even. On failure
+    // nothing is left behind at path and errorString() says why.
+    bool open(const std::string &path, QSize size);
+    // Encodes a YUV 4:2:0 picture of the open size; frame->pts in milliseconds,
+    // increasing. False once a write has failed.
+    bool write(AVFrame &frame);
+    // Flushes the encoder, writes the trailer and closes the file. After a failed
+    // write it still writes what it can, so the part written stays readable.
+    bool finish();
+
+    QString errorString() const { return m_error; }
+
+private:
+    bool openEncoder(QSize size);
+    bool openFile();
+    bool writePackets();
+    bool fail(const char *what, int averror);
+    void discardFile();
+
+    struct FormatContextDeleter
+    {
+        void operator()(AVFormatContext *context) const;
+    };
+    struct CodecContextDeleter
+    {
+        void operator()(AVCodecContext *context) const;
+    };
+    struct PacketDeleter
+    {
+        void operator()(AVPacket *packet) const;
+    };
+
+    std::string m_path;
+    std::unique_ptr<AVFormatContext, FormatContextDeleter> m_format;
+    std::unique_ptr<AVCodecContext, CodecContextDeleter> m_encoder;
+    std::unique_ptr<AVPacket, PacketDeleter> m_packet;
+    QString m_error;
+};
+
+} // namespace optrelle
