@@ -117,6 +117,18 @@ OPTRELLE_API const char *fnReadBarcode(int index);
  * second call raises the open one. */
 OPTRELLE_API void fnShowVideoProp(int index);
 
+/* Records the video as it is painted (turned, cropped) into path, an ASF file
+ * with WMV2 video at the picture's size (at most 1920 wide), with the frames'
+ * own timing. Encoding runs on a worker thread; when it falls behind, frames are
+ * dropped, never capture held up. 1 when the file was created; 0 while already
+ * recording, for a camera that does not stream, or when path cannot be written.
+ * withPicture is always true for this library's callers and is ignored. A full
+ * disk ends the recording early, leaving a readable file. */
+OPTRELLE_API int fnStartRecord(int index, const char *path, bool withPicture);
+/* Finishes the recording's file. Also done by fnCloseCamera and at exit(). Does
+ * nothing when not recording. */
+OPTRELLE_API void fnStopRecord(int index);
+
 /* true: the library finds the document page on the desk in each frame,
  * straightens it and paints and captures the page instead of the whole frame
  * (the whole frame while no page is found). Frames to the callback stay whole. */

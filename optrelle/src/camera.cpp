@@ -36,7 +36,13 @@ Camera::Camera(std::unique_ptr<CameraDevice> device, std::function<void()> first
 
 Camera::~Camera()
 {
+    shutDown();
+}
+
+void Camera::shutDown()
+{
     stopStreaming();
+    m_recorder.stop();
 }
 
 void Camera::setDefaultResolution(int res)
@@ -74,7 +80,7 @@ void Camera::close()
     setCallback(nullptr);
     if (t_deliveringCamera == this)
         return;
-    stopStreaming();
+    shutDown();
     setWindow(nullptr);
     std::lock_guard lock(m_frameMutex);
     m_frame.reset();
@@ -173,6 +179,22 @@ const std::string &Camera::readBarcode()
     return m_barcodeText;
 }
 
+bool Camera::startRecording(const QString &path)
+{
+    if (!m_streaming || m_recorder.isRecording())
+        return false;
+    // The recording takes the size of the picture as it is painted now.
+    QSize picture;
+    if (const FramePtr shown = videoPicture().frame)
+        picture = frameToImage(*shown, m_quarterTurns, m_manualCrop.settledRegion()).size();
+    else
+        picture = QSize(m_resolutions[std::size_t(m_resolution)].width,
+                        m_resolutions[std::size_t(m_resolution)].height);
+    return m_recorder.start(path, picture, [this](const Frame &frame) {
+        return frameToImage(frame, m_quarterTurns, m_manualCrop.settledRegion());
+    });
+}
+
 void Camera::setAutoCrop(bool on)
 {
     if (on && !m_autoCrop)
@@ -252,6 +274,9 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
         m_frameRun = m_streamRun;
     }
     m_frameArrived.notify_all();
+    m_recorder.push(shown, std::chrono::duration_cast<std::chrono::microseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count());
     {
         std::lock_guard lock(m_callbackMutex);
         if (m_callback) {

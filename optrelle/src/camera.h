@@ -5,6 +5,7 @@
 #include "frame.h"
 #include "framepool.h"
 #include "manualcrop.h"
+#include "recording/videorecorder.h"
 #include "videopicture.h"
 
 #include <QPoint>
@@ -54,8 +55,9 @@ public:
     // Restarts streaming at res; false when res is bad, when called on the
     // capture thread, or when the device cannot stream at res.
     bool setResolution(int res);
-    // Stops the device only; for process exit, when Qt may be gone.
-    void stopStreaming();
+    // Finishes a recording and stops the device, touching no Qt object; for
+    // process exit, when Qt may be gone.
+    void shutDown();
 
     // Waits briefly for the first frame of the current stream.
     bool captureStill(const QString &path);
@@ -74,6 +76,11 @@ public:
     // The largest code in the current frame; valid until the next call.
     const std::string &readBarcode();
 
+    // Records what is painted (turned and cropped) into an ASF/WMV2 file; false
+    // when already recording or the file cannot be made.
+    bool startRecording(const QString &path);
+    void stopRecording() { m_recorder.stop(); }
+
     // Paints and captures the straightened document page instead of the whole
     // frame; frames to the callback stay whole.
     void setAutoCrop(bool on);
@@ -89,6 +96,7 @@ private:
     FramePtr pageOf(const FramePtr &frame);
     void signalLost() override;
     bool startDevice();
+    void stopStreaming();
     // The window position as a fraction of the upright frame on screen.
     QPointF pictureFraction(QPoint position) const;
 
@@ -118,9 +126,10 @@ private:
 
     std::atomic<bool> m_autoCrop = false;
     std::atomic<bool> m_outlineStale = false; // the smoother starts afresh
-    OutlineSmoother m_outlineSmoother; // capture thread only
+    OutlineSmoother m_outlineSmoother;        // capture thread only
     FramePool m_pagePool;
     ManualCrop m_manualCrop;
+    VideoRecorder m_recorder;
     std::string m_barcodeText;
     QPointer<QDialog> m_propertiesDialog;
 

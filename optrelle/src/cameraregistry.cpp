@@ -55,7 +55,7 @@ Camera *CameraRegistry::camera(int index) const
 void CameraRegistry::stopAll()
 {
     for (const std::unique_ptr<Camera> &camera : m_cameras)
-        camera->stopStreaming();
+        camera->shutDown();
 }
 
 } // namespace optrelle

@@ -263,6 +263,19 @@ void fnShowVideoProp(int index)
     onCamera(index, [](Camera &camera) { camera.showProperties(); });
 }
 
+int fnStartRecord(int index, const char *path, bool withPicture)
+{
+    Q_UNUSED(withPicture);
+    return withCamera(index, 0, [path](Camera &camera) {
+        return path && camera.startRecording(pathOf(path)) ? 1 : 0;
+    });
+}
+
+void fnStopRecord(int index)
+{
+    onCamera(index, [](Camera &camera) { camera.stopRecording(); });
+}
+
 void fnEnableAutoCrop(int index, bool on)
 {
     onCamera(index, [on](Camera &camera) { camera.setAutoCrop(on); });

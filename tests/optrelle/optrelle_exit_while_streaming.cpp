@@ -1,5 +1,7 @@
 // Ends the process with exit() while two simulated cameras stream into a
-// callback and a window; the library must stop its threads without a crash.
+// callback and a window, the first recording into the file named by the
+// argument, if any; the library must stop its threads without a crash and
+// finish the recording.
 #include "optrelle.h"
 
 #include <QApplication>
@@ -33,9 +35,11 @@ int main(int argc, char **argv)
         return 2;
     fnSetVideoCB(0, reinterpret_cast<void *>(&countFrame));
     fnSetVideoCB(1, reinterpret_cast<void *>(&countFrame));
+    if (argc > 1 && fnStartRecord(0, argv[1], true) != 1)
+        return 4;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
-        if (frames >= 10) {
+        if (frames >= 30) {
             std::printf("frames %d\n", frames.load());
             std::fflush(stdout);
             std::exit(0);

@@ -1,5 +1,6 @@
 // The camera library's document features through its C interface: codes,
-// cropping, the property dialog, on a simulated camera filming scene files.
+// cropping, recording, the property dialog, on a simulated camera filming scene
+// files.
 #include "optrelle.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QImageReader>
 #include <QPushButton>
 #include <QPainter>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +17,10 @@
 
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 #include <atomic>
 
@@ -71,6 +77,39 @@ QImage deskWithPage(double degrees)
     return scene;
 }
 
+// What libavformat reads back from a recording.
+struct Recording
+{
+    QByteArray format;
+    QByteArray codec;
+    QSize size;
+    double seconds = 0;
+    int frames = 0;
+};
+
+Recording readRecording(const QString &path)
+{
+    Recording recording;
+    AVFormatContext *context = nullptr;
+    if (avformat_open_input(&context, path.toLocal8Bit().constData(), nullptr, nullptr) != 0)
+        return recording;
+    if (avformat_find_stream_info(context, nullptr) >= 0 && context->nb_streams == 1) {
+        const AVCodecParameters *video = context->streams[0]->codecpar;
+        recording.format = context->iformat->name;
+        recording.codec = avcodec_get_name(video->codec_id);
+        recording.size = QSize(video->width, video->height);
+        recording.seconds = double(context->duration) / AV_TIME_BASE;
+        AVPacket *packet = av_packet_alloc();
+        while (av_read_frame(context, packet) >= 0) {
+            ++recording.frames;
+            av_packet_unref(packet);
+        }
+        av_packet_free(&packet);
+    }
+    avformat_close_input(&context);
+    return recording;
+}
+
 QSize stillSize(const QString &path)
 {
     QByteArray bytes = path.toLocal8Bit();
@@ -91,6 +130,8 @@ private slots:
     void codesReadBack();
     void autoCropStraightensPage();
     void manualCropCutsStills();
+    void recordingIsAsfWmv2();
+    void recordingSurvivesExit();
     void propertyDialogChangesPicture();
 
 private:
@@ -200,6 +241,42 @@ void DocumentFeaturesTest::manualCropCutsStills()
     fnSetMouseMode(0, 0);
     QCOMPARE(stillSize(m_dir.filePath("whole.png")), frame);
     fnSetHWND(0, 0);
+}
+
+void DocumentFeaturesTest::recordingIsAsfWmv2()
+{
+    film(deskWithPage(5));
+    const QByteArray path = m_dir.filePath("three seconds.wmv").toLocal8Bit();
+    QCOMPARE(fnStartRecord(0, path.constData(), true), 1);
+    QCOMPARE(fnStartRecord(0, path.constData(), true), 0); // already recording
+    waitForFrames(90);                                     // three seconds at 30 fps
+    fnStopRecord(0);
+    fnStopRecord(0); // no recording: nothing happens
+    const Recording recording = readRecording(QString::fromLocal8Bit(path));
+    QCOMPARE(recording.format, QByteArray("asf"));
+    QCOMPARE(recording.codec, QByteArray("wmv2"));
+    QCOMPARE(recording.size,
+             QSize(fnGetResWidth(0, m_resolution), fnGetResHeight(0, m_resolution)));
+    QVERIFY2(qAbs(recording.seconds - 3) < 0.5, qPrintable(QString::number(recording.seconds)));
+    QVERIFY2(recording.frames >= 80 && recording.frames <= 95,
+             qPrintable(QString::number(recording.frames)));
+
+    // A folder that cannot exist (its parent is a file): refused at once.
+    QByteArray blocked = m_dir.filePath("three seconds.wmv/inside/x.wmv").toLocal8Bit();
+    QCOMPARE(fnStartRecord(0, blocked.constData(), true), 0);
+    QCOMPARE(fnStartRecord(7, path.constData(), true), 0);
+}
+
+void DocumentFeaturesTest::recordingSurvivesExit()
+{
+    const QString path = m_dir.filePath("exit.wmv");
+    QProcess child;
+    child.start(QCoreApplication::applicationDirPath() + "/optrelle_exit_while_streaming", {path});
+    QVERIFY(child.waitForFinished(20000));
+    QVERIFY2(child.exitCode() == 0, child.readAllStandardError().right(2000).constData());
+    const Recording recording = readRecording(path);
+    QCOMPARE(recording.codec, QByteArray("wmv2"));
+    QVERIFY(recording.frames > 0);
 }
 
 void DocumentFeaturesTest::propertyDialogChangesPicture()
