@@ -282,12 +282,12 @@ std::vector<CameraControl> V4l2CaptureDevice::controls()
         v4l2_queryctrl query{};
         query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
         while (m_io.control(fd, VIDIOC_QUERYCTRL, &query) == 0) {
-            const std::uint32_t id = query.id;
+            const v4l2_queryctrl found = query;
             query.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
-            if (query.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY))
+            if (found.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY))
                 continue;
             CameraControl control;
-            switch (query.type) {
+            switch (found.type) {
             case V4L2_CTRL_TYPE_INTEGER:
                 control.kind = CameraControl::Kind::Integer;
                 break;
@@ -297,21 +297,21 @@ std::vector<CameraControl> V4l2CaptureDevice::controls()
             case V4L2_CTRL_TYPE_MENU:
             case V4L2_CTRL_TYPE_INTEGER_MENU:
                 control.kind = CameraControl::Kind::Menu;
-                control.menu = readMenu(fd, query);
+                control.menu = readMenu(fd, found);
                 break;
             default:
                 continue; // buttons, class headers, strings: nothing to set with a slider
             }
             v4l2_control current{};
-            current.id = id;
+            current.id = found.id;
             if (m_io.control(fd, VIDIOC_G_CTRL, &current) != 0)
                 continue;
-            control.id = id;
-            control.name = reinterpret_cast<const char *>(query.name);
-            control.minimum = query.minimum;
-            control.maximum = query.maximum;
-            control.step = std::max(1, query.step);
-            control.defaultValue = query.default_value;
+            control.id = found.id;
+            control.name = reinterpret_cast<const char *>(found.name);
+            control.minimum = found.minimum;
+            control.maximum = found.maximum;
+            control.step = std::max(1, found.step);
+            control.defaultValue = found.default_value;
             control.value = current.value;
             controls.push_back(std::move(control));
         }

@@ -34,6 +34,7 @@ public:
     std::vector<optrelle::Resolution> yuyvSizes{{640, 480}, {1280, 720}, {320, 240}};
     std::uint32_t streamedFormat = 0;
     int zoom = 120;
+    std::map<std::uint32_t, int> controlValues{{V4L2_CID_BRIGHTNESS, 10}};
     std::atomic<bool> unplugged = false;
 
     void pushFrame() { signal(m_streamFd); }
@@ -117,19 +118,32 @@ public:
             return 0;
         case VIDIOC_QUERYCTRL: {
             auto *query = static_cast<v4l2_queryctrl *>(argument);
-            if (query->id != V4L2_CID_ZOOM_ABSOLUTE)
+            const v4l2_queryctrl *found = findControl(query->id);
+            if (!found)
                 return fail(EINVAL);
-            query->minimum = 100;
-            query->maximum = 500;
-            query->step = 10;
+            *query = *found;
+            return 0;
+        }
+        case VIDIOC_QUERYMENU: {
+            auto *item = static_cast<v4l2_querymenu *>(argument);
+            if (item->id != V4L2_CID_POWER_LINE_FREQUENCY || item->index == 1 || item->index > 2)
+                return fail(EINVAL); // a gap, as real drivers leave them
+            std::snprintf(reinterpret_cast<char *>(item->name), sizeof item->name, "%s",
+                          item->index == 0 ? "Disabled" : "60 Hz");
             return 0;
         }
         case VIDIOC_G_CTRL:
-            static_cast<v4l2_control *>(argument)->value = zoom;
+        case VIDIOC_S_CTRL: {
+            auto *control = static_cast<v4l2_control *>(argument);
+            if (!findControl(control->id))
+                return fail(EINVAL);
+            int &value = control->id == V4L2_CID_ZOOM_ABSOLUTE ? zoom : controlValues[control->id];
+            if (request == VIDIOC_G_CTRL)
+                control->value = value;
+            else
+                value = control->value;
             return 0;
-        case VIDIOC_S_CTRL:
-            zoom = static_cast<v4l2_control *>(argument)->value;
-            return 0;
+        }
         default:
             return fail(ENOTTY);
         }
@@ -142,6 +156,58 @@ public:
     void unmapBuffer(void *, std::size_t) override {}
 
 private:
+    // The driver's controls in id order, as drivers list them: a class header,
+    // brightness, white balance, power-line menu, a disabled one, zoom.
+    static const v4l2_queryctrl *findControl(std::uint32_t id)
+    {
+        static const v4l2_queryctrl controls[] = {
+            {V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0, 0, {}},
+            {V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 1, 0, 0, {}},
+            {V4L2_CID_AUTO_WHITE_BALANCE,
+             V4L2_CTRL_TYPE_BOOLEAN,
+             "White Balance, Auto",
+             0,
+             1,
+             1,
+             1,
+             0,
+             {}},
+            {V4L2_CID_POWER_LINE_FREQUENCY,
+             V4L2_CTRL_TYPE_MENU,
+             "Power Line Frequency",
+             0,
+             2,
+             1,
+             2,
+             0,
+             {}},
+            {V4L2_CID_SHARPNESS,
+             V4L2_CTRL_TYPE_INTEGER,
+             "Sharpness",
+             0,
+             7,
+             1,
+             3,
+             V4L2_CTRL_FLAG_DISABLED,
+             {}},
+            {V4L2_CID_ZOOM_ABSOLUTE,
+             V4L2_CTRL_TYPE_INTEGER,
+             "Zoom, Absolute",
+             100,
+             500,
+             10,
+             100,
+             0,
+             {}},
+        };
+        const bool next = id & V4L2_CTRL_FLAG_NEXT_CTRL;
+        id &= ~V4L2_CTRL_FLAG_NEXT_CTRL;
+        for (const v4l2_queryctrl &control : controls)
+            if (next ? control.id > id : control.id == id)
+                return &control;
+        return nullptr;
+    }
+
     static int fail(int error)
     {
         errno = error;

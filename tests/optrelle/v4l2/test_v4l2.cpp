@@ -89,7 +89,7 @@ private slots:
     void findsNoCameraWithoutDevices();
     void findsOneNodePerCamera();
     void streamsAndSurvivesUnplugging();
-    void readsAndSetsZoom();
+    void readsAndSetsZoomAndControls();
     void convertsYuyv();
     void decodesJpegInBothRowOrders();
     void streamsFromRealCamera();
@@ -197,7 +197,7 @@ void V4l2Test::streamsAndSurvivesUnplugging()
     QVERIFY(!cameras[0]->start(2, &sink)); // gone for good
 }
 
-void V4l2Test::readsAndSetsZoom()
+void V4l2Test::readsAndSetsZoomAndControls()
 {
     TwoCameras found;
     SimulatedUvcDriver &driver = found.driver;
@@ -210,9 +210,25 @@ void V4l2Test::readsAndSetsZoom()
     QCOMPARE(zoom->value, 120);
     QVERIFY(cameras[1]->setZoom(300));
     QCOMPARE(cameras[1]->zoomRange()->value, 300);
+
+    // The property dialog's list: enabled controls only, menus without their gaps.
+    const std::vector<optrelle::CameraControl> controls = cameras[1]->controls();
+    QStringList names;
+    for (const optrelle::CameraControl &control : controls)
+        names << QString::fromStdString(control.name);
+    QCOMPARE(names, QStringList({"Brightness", "White Balance, Auto", "Power Line Frequency",
+                                 "Zoom, Absolute"}));
+    QCOMPARE(controls[0].value, 10);
+    QCOMPARE(int(controls[1].kind), int(optrelle::CameraControl::Kind::Boolean));
+    QCOMPARE(controls[2].menu.size(), std::size_t(2));
+    QCOMPARE(controls[2].menu[1].first, 2);
+    QCOMPARE(controls[2].menu[1].second, std::string("60 Hz"));
+    QVERIFY(cameras[1]->setControl(V4L2_CID_BRIGHTNESS, -20));
+    QCOMPARE(driver.controlValues[V4L2_CID_BRIGHTNESS], -20);
     driver.unplug();
     QVERIFY(!cameras[1]->zoomRange());
     QVERIFY(!cameras[1]->setZoom(200));
+    QVERIFY(cameras[1]->controls().empty());
 }
 
 void V4l2Test::convertsYuyv()
