@@ -30,10 +30,11 @@ class YuvPictureFitter;
 // never holds up capture. Times in the file are the frames' timestamps relative to
 // the first frame, in milliseconds, so the video lasts as long as the capture did.
 //
-// The recording size is the picture size at the start with even sides, scaled down
-// to maximumWidth wide, aspect kept, when it is wider: WMV2 players cope well with
-// 1080p, and larger pictures cost more encoding time than 30 fps leaves on a
-// modest machine. Pictures of another size later are fitted in with black borders.
+// The recording size is the picture size at the start with even sides, scaled
+// down to maximumWidth wide, proportions kept, when it is wider: WMV2 players cope
+// well with 1080p, and larger pictures cost more encoding time than 30 fps leaves
+// on a modest machine. Pictures of another size later are fitted in with black
+// borders.
 //
 // stop() needs neither Qt's event loop nor Qt objects, so an atexit handler may
 // call it. A write failure (disk full) ends the recording; stop() then still

@@ -12,7 +12,7 @@ struct SwsContext;
 namespace optrelle {
 
 // Lays pictures of any size and format into a YUV 4:2:0 frame of one even size:
-// scaled to fit with their aspect kept, centred, black around them.
+// scaled to fit with their proportions kept, centred, black around them.
 class YuvPictureFitter
 {
 public:

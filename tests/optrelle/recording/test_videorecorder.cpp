@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,9 +107,8 @@ FramePtr frameOf(const QImage &image)
 QImage twoColours(QSize size, QColor top, QColor bottom)
 {
     QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, size.width(), size.height() / 2, top);
-    painter.fillRect(0, size.height() / 2, size.width(), size.height() - size.height() / 2, bottom);
+    image.fill(top);
+    QPainter(&image).fillRect(0, size.height() / 2, size.width(), size.height(), bottom);
     return image;
 }
 
@@ -149,13 +149,12 @@ class VideoRecorderTest : public QObject
     Q_OBJECT
 
 private slots:
-    void recordsFramesAtTheirTimes();
+    void recordsFramesAtTheirTimesOnce();
     void recordingSizes_data();
     void recordingSizes();
     void fitsPicturesOfAnotherSize();
     void refusesPathsItCannotWrite_data();
     void refusesPathsItCannotWrite();
-    void startsOnceAndStopsHarmlessly();
     void dropsFramesWhileTheEncoderIsBusy();
     void endsTheRecordingWhenWritesFail();
 
@@ -163,18 +162,24 @@ private:
     QTemporaryDir m_folder;
 };
 
-void VideoRecorderTest::recordsFramesAtTheirTimes()
+void VideoRecorderTest::recordsFramesAtTheirTimesOnce()
 {
     const QString path = m_folder.filePath("three-seconds.wmv");
+    const QString otherPath = m_folder.filePath("other.wmv");
     const FramePtr frame = frameOf(twoColours({640, 480}, Qt::red, Qt::blue));
     PacedFeed feed;
     VideoRecorder recorder;
+    recorder.stop();
+    QVERIFY(!recorder.failed());
     QVERIFY(recorder.start(path, {640, 480}, feed.renderer()));
     QVERIFY(recorder.isRecording());
+    QVERIFY(!recorder.start(otherPath, {640, 480}, upright));
+    QVERIFY(!QFileInfo::exists(otherPath));
     const std::int64_t startUs = 5'000'000;
     for (int i = 0; i < 90; ++i)
         feed.push(recorder, frame, startUs + i * frameIntervalUs);
     feed.push(recorder, frame, startUs + 89 * frameIntervalUs); // no later than the last
+    recorder.stop();
     recorder.stop();
     QVERIFY(!recorder.isRecording());
     QVERIFY2(!recorder.failed(), qPrintable(recorder.errorString()));
@@ -250,29 +255,13 @@ void VideoRecorderTest::refusesPathsItCannotWrite()
 {
     QFETCH(QString, path);
     const bool existed = QFileInfo::exists(path);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^recording not started: "));
     VideoRecorder recorder;
     QVERIFY(!recorder.start(path, {320, 240}, upright));
     QVERIFY(!recorder.isRecording());
     QVERIFY(recorder.failed());
     QVERIFY2(recorder.errorString().contains(path), qPrintable(recorder.errorString()));
     QCOMPARE(QFileInfo::exists(path), existed);
-}
-
-void VideoRecorderTest::startsOnceAndStopsHarmlessly()
-{
-    VideoRecorder recorder;
-    recorder.stop();
-    QVERIFY(!recorder.failed());
-    const QString path = m_folder.filePath("once.wmv");
-    QVERIFY(recorder.start(path, {320, 240}, upright));
-    QVERIFY(!recorder.start(m_folder.filePath("twice.wmv"), {320, 240}, upright));
-    QVERIFY(recorder.isRecording());
-    QVERIFY(!QFileInfo::exists(m_folder.filePath("twice.wmv")));
-    recorder.push(frameOf(twoColours({320, 240}, Qt::red, Qt::red)), 0);
-    recorder.stop();
-    recorder.stop();
-    QVERIFY(!recorder.failed());
-    QCOMPARE(readBack(path).pictures.size(), 1);
 }
 
 void VideoRecorderTest::dropsFramesWhileTheEncoderIsBusy()
@@ -323,6 +312,7 @@ void VideoRecorderTest::endsTheRecordingWhenWritesFail()
                          noise->pixels.size() / sizeof(quint32));
         recorder.push(noise, i * frameIntervalUs);
     }
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^recording ended: .*: File too large$"));
     allPushed.count_down();
     QTRY_VERIFY(!recorder.isRecording());
     recorder.stop();
