@@ -29,7 +29,7 @@ public:
     // nothing is left behind at path and errorString() says why.
     bool open(const std::string &path, QSize size);
     // Encodes a YUV 4:2:0 picture of the open size; frame->pts in milliseconds,
-    // increasing. False once a write has failed.
+    // increasing. False, with errorString(), when encoding or writing fails.
     bool write(AVFrame &frame);
     // Flushes the encoder, writes the trailer and closes the file. After a failed
     // write it still writes what it can, so the part written stays readable.
