@@ -184,12 +184,11 @@ bool Camera::startRecording(const QString &path)
     if (!m_streaming || m_recorder.isRecording())
         return false;
     // The recording takes the size of the picture as it is painted now.
-    QSize picture;
-    if (const FramePtr shown = videoPicture().frame)
-        picture = frameToImage(*shown, m_quarterTurns, m_manualCrop.settledRegion()).size();
-    else
-        picture = QSize(m_resolutions[std::size_t(m_resolution)].width,
-                        m_resolutions[std::size_t(m_resolution)].height);
+    const Resolution streamed = m_resolutions[std::size_t(m_resolution)];
+    const FramePtr shown = videoPicture().frame;
+    const QSize frame =
+        shown ? QSize(shown->width, shown->height) : QSize(streamed.width, streamed.height);
+    const QSize picture = imageSize(frame, m_quarterTurns, m_manualCrop.settledRegion());
     return m_recorder.start(path, picture, [this](const Frame &frame) {
         return frameToImage(frame, m_quarterTurns, m_manualCrop.settledRegion());
     });
@@ -212,7 +211,8 @@ FramePtr Camera::pageOf(const FramePtr &frame)
     const std::optional<PageOutline> outline = m_outlineSmoother.update(findPageOutline(*frame));
     if (!outline)
         return frame;
-    std::shared_ptr<Frame> page = m_pagePool.acquire(frame->width, frame->height);
+    const QSize size = straightenedSize(*outline);
+    std::shared_ptr<Frame> page = m_pagePool.acquire(size.width(), size.height());
     straightenPage(*frame, *outline, *page);
     return page;
 }
@@ -239,25 +239,24 @@ QPointF Camera::pictureFraction(QPoint position) const
 
 void Camera::mousePressed(QPoint position)
 {
-    if (!m_manualCrop.isEnabled())
-        return;
-    m_manualCrop.press(pictureFraction(position));
-    m_renderer->frameArrived();
+    dragCrop(&ManualCrop::press, position);
 }
 
 void Camera::mouseMoved(QPoint position)
 {
-    if (!m_manualCrop.isEnabled())
-        return;
-    m_manualCrop.move(pictureFraction(position));
-    m_renderer->frameArrived();
+    dragCrop(&ManualCrop::move, position);
 }
 
 void Camera::mouseReleased(QPoint position)
 {
+    dragCrop(&ManualCrop::release, position);
+}
+
+void Camera::dragCrop(void (ManualCrop::*step)(QPointF), QPoint position)
+{
     if (!m_manualCrop.isEnabled())
         return;
-    m_manualCrop.release(pictureFraction(position));
+    (m_manualCrop.*step)(pictureFraction(position));
     m_renderer->frameArrived();
 }
 

@@ -99,6 +99,8 @@ private:
     void stopStreaming();
     // The window position as a fraction of the upright frame on screen.
     QPointF pictureFraction(QPoint position) const;
+    // One step of the manual crop's drag, at a window position.
+    void dragCrop(void (ManualCrop::*step)(QPointF), QPoint position);
 
     std::unique_ptr<CameraDevice> m_device;
     const std::string m_firstId;

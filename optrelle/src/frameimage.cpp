@@ -12,13 +12,25 @@ QImage wrapFrameUpsideDown(const Frame &frame)
                   QImage::Format_BGR888);
 }
 
+QRect regionInFrame(QSize frame, const QRectF &region)
+{
+    const QRect whole(QPoint(0, 0), frame);
+    if (region.isEmpty())
+        return whole;
+    return whole & QRectF(region.x() * frame.width(), region.y() * frame.height(),
+                          region.width() * frame.width(), region.height() * frame.height())
+                       .toAlignedRect();
+}
+
+QSize imageSize(QSize frame, int quarterTurns, const QRectF &region)
+{
+    const QSize cut = regionInFrame(frame, region).size();
+    return quarterTurns % 2 ? cut.transposed() : cut;
+}
+
 QImage frameToImage(const Frame &frame, int quarterTurns, const QRectF &region)
 {
-    QRect cut(0, 0, frame.width, frame.height);
-    if (!region.isEmpty())
-        cut &= QRectF(region.x() * frame.width, region.y() * frame.height,
-                      region.width() * frame.width, region.height() * frame.height)
-                   .toAlignedRect();
+    const QRect cut = regionInFrame(QSize(frame.width, frame.height), region);
     // Rows are bottom-up, so the cut's top row lies nearer the buffer's end.
     const QImage upright =
         wrapFrameUpsideDown(frame)

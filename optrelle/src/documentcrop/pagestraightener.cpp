@@ -8,14 +8,22 @@
 
 namespace optrelle {
 
-void straightenPage(const Frame &frame, const PageOutline &outline, Frame &page)
+QSize straightenedSize(const PageOutline &outline)
 {
     const auto &[topLeft, topRight, bottomRight, bottomLeft] = outline.corners;
     const auto length = [](QPointF a, QPointF b) { return QLineF(a, b).length(); };
-    page.width = std::max(
-        1, int(std::lround((length(topLeft, topRight) + length(bottomLeft, bottomRight)) / 2)));
-    page.height = std::max(
-        1, int(std::lround((length(topLeft, bottomLeft) + length(topRight, bottomRight)) / 2)));
+    return {std::max(1, int(std::lround(
+                            (length(topLeft, topRight) + length(bottomLeft, bottomRight)) / 2))),
+            std::max(1, int(std::lround(
+                            (length(topLeft, bottomLeft) + length(topRight, bottomRight)) / 2)))};
+}
+
+void straightenPage(const Frame &frame, const PageOutline &outline, Frame &page)
+{
+    const auto &[topLeft, topRight, bottomRight, bottomLeft] = outline.corners;
+    const QSize size = straightenedSize(outline);
+    page.width = size.width();
+    page.height = size.height();
     page.pixels.resize(page.byteCount());
 
     // Both buffers are bottom-up, so the corners are mapped in bottom-up rows.
