@@ -8,11 +8,13 @@
 #include <cstdlib>
 
 #include "app/barlayout.h"
+#include "camera/qmainwidget.h"
 #include "common/log.h"
 #include "common/paths.h"
 #include "common/programwide.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
+#include "scanner/qsnapwidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/settingsfile.h"
 
@@ -52,6 +54,7 @@ Kelvora::Kelvora()
     m_nBarX = rightEdgeBarX(m_nDeskWidth);
     move(barPosition(m_nBarX, m_nDeskHeight));
 
+    createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
 
@@ -84,6 +87,35 @@ void Kelvora::toggleBarSide()
     const int deskHeight = availableDesktop().height();
     m_nBarX = m_nBarX == 0 ? rightEdgeBarX(m_nDeskWidth) : 0;
     move(barPosition(m_nBarX, deskHeight));
+}
+
+void Kelvora::showCompareWindow(int)
+{
+    hidePresenterView();
+}
+
+void Kelvora::forwardImageToCompare(const QPixmap &, bool)
+{
+    // Nothing to do until the comparison window is there to show live frames.
+}
+
+void Kelvora::createPresenterView()
+{
+    writeLog("m_pMainWidget创建对象");
+    // Ends the process when no document camera is plugged in.
+    m_pMainWidget = new QMainWidget(nullptr);
+    m_pMainWidget->setWindowFlags(Qt::FramelessWindowHint);
+    m_pMainWidget->resize(m_nDeskWidth, m_nDeskHeight);
+    m_pMainWidget->move(0, 0);
+    m_pMainWidget->show();
+}
+
+void Kelvora::hidePresenterView()
+{
+    if (!m_pMainWidget)
+        return;
+    m_pMainWidget->hide();
+    m_pMainWidget->snapWidget()->hide();
 }
 
 void Kelvora::resizeEvent(QResizeEvent *event)
@@ -158,27 +190,39 @@ void Kelvora::OnExit()
 {
     sendAnnotationCommand(this, "Exit");
     writeLog("OnExit 程序退出");
+    delete m_pMainWidget;
+    m_pMainWidget = nullptr;
     QCoreApplication::quit();
 }
 
 void Kelvora::OnGotoDesktop()
 {
     clearAnnotationScreen();
+    hidePresenterView();
 }
 
 void Kelvora::OnShowVisualizer()
 {
     clearAnnotationScreen();
+    if (m_pMainWidget) {
+        m_pMainWidget->show();
+        m_pMainWidget->snapWidget()->hide();
+    }
 }
 
 void Kelvora::OnCompare()
 {
     clearAnnotationScreen();
+    hidePresenterView();
 }
 
 void Kelvora::OnSnap()
 {
     clearAnnotationScreen();
+    if (m_pMainWidget) {
+        m_pMainWidget->hide();
+        m_pMainWidget->snapWidget()->show();
+    }
 }
 
 void Kelvora::OnRecSrn()
@@ -202,4 +246,6 @@ void Kelvora::OnOpenPPT()
 void Kelvora::OnShowVideo()
 {
     clearAnnotationScreen();
+    if (m_pMainWidget)
+        m_pMainWidget->snapWidget()->hide();
 }

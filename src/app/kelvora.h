@@ -10,7 +10,9 @@
 namespace Ui {
 class KelvoraClass;
 }
+class QPixmap;
 class QPushButton;
+class QMainWidget;
 
 // The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
 // screen edge that switches between the tool windows and starts the outside
@@ -26,6 +28,10 @@ public:
 
     // Moves the bar to the other screen edge.
     void toggleBarSide();
+    // Hides the presenter view and its snapshot window for the comparison window.
+    void showCompareWindow(int mode);
+    // Hands the presenter's newest frame on to the comparison window.
+    void forwardImageToCompare(const QPixmap &frame, bool refit);
 
     // Settings strings (8-bit paths in the local encoding). The settings dialog and
     // the scanner window change the four paths; the image format is never stored.
@@ -55,9 +61,12 @@ private:
     void loadWorkDirAndConfig();
     // A command from the annotation program; runs on the GUI thread.
     void onAnnotationCommand(const QByteArray &text);
+    void createPresenterView();
+    void hidePresenterView();
 
     std::unique_ptr<Ui::KelvoraClass> ui;
     std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom
+    QMainWidget *m_pMainWidget = nullptr;     // owned; destroyed by OnExit
     CopyDataListener m_commandListener;
 
     int m_nDeskWidth = 0;

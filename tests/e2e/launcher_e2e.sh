@@ -12,6 +12,7 @@ if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
 fi
 
 export HOME=$out/home XDG_STATE_HOME=$out/state XDG_RUNTIME_DIR=$out/runtime
+export OPTRELLE_BACKEND=sim OPTRELLE_CAMERAS=15aa:1555@640x480
 mkdir -p "$HOME" "$XDG_STATE_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 log=$XDG_STATE_HOME/kelvora/kelvora.log
 heard=$out/scribvane.txt
@@ -68,11 +69,14 @@ expected_heard=$(printf 'ClearSrn\n%.0s' 1 2 3 4 5 6 7; printf 'Exit\nExit\n')
 [[ $(cat "$heard") == "$expected_heard" ]] || fail "annotation program heard: $(cat "$heard")"
 
 messages=$(sed -e 's/^.\{22\}//' -e 's/  kelvora\r$//' "$log")
-expected_start=$(printf '%s\n' 程序初始化 m_pDrawPanel创建对象 \
+expected_start=$(printf '%s\n' 程序初始化 m_pMainWidget创建对象 准备创建视频窗口 \
+    准备打开摄像头启动预览 摄像头个数为1 "主头索引为: 0, 副头索引为: -1" 启动摄像头0预览 \
+    设置视频回调 准备初始化分辨率 m_pDrawPanel创建对象 \
     "准备创建工作目录: $HOME/Documents/Kelvora" 准备读取配置信息 resizeEvent 初始化设置完成)
-[[ $(head -n 6 <<< "$messages") == "$expected_start" ]] || fail "start-up log: $messages"
+[[ $(head -n 14 <<< "$messages") == "$expected_start" ]] || fail "start-up log: $messages"
 [[ $(grep -c '^查找到画板窗口$' <<< "$messages") == 7 ]] || fail "ClearSrn log lines: $messages"
-[[ $(tail -n 3 <<< "$messages") == $'OnExit 程序退出\n~Kelvora()\nOnExit 程序退出' ]] \
+[[ $(grep -v '^sceneEvent$' <<< "$messages" | tail -n 4) == \
+    $'OnExit 程序退出\n~QMainWidget()\n~Kelvora()\nOnExit 程序退出' ]] \
     || fail "exit log: $messages"
 grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}   程序初始化  kelvora'$'\r''$' "$log" \
     || fail "log line format"

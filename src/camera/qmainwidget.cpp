@@ -1,0 +1,538 @@
+#include "qmainwidget.h"
+#include "ui_qmainwidget.h"
+
+#include <QCursor>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QScreen>
+#include <QSignalBlocker>
+
+#include <climits>
+#include <cstdlib>
+
+#include "app/kelvora.h"
+#include "camera/barcodelink.h"
+#include "camera/cameramodels.h"
+#include "camera/commandbarlayout.h"
+#include "camera/presentercommand.h"
+#include "camera/zoomindicator.h"
+#include "common/log.h"
+#include "common/paths.h"
+#include "common/programwide.h"
+#include "common/stillname.h"
+#include "optrelle.h"
+#include "platform/dialogs.h"
+#include "platform/programlauncher.h"
+#include "scanner/qsnapwidget.h"
+#include "shell/annotationprogram.h"
+#include "shell/rotationfile.h"
+#include "viewing/picturestage.h"
+#include "viewing/qimageitem.h"
+
+namespace {
+constexpr int pictureMode = 4; // picture property value 4; 0 is text mode
+constexpr int zoomTipTicks = 6;
+
+// Runs on the camera's capture thread.
+void onVideoFrame(const void *data, int width, int height, int)
+{
+    if (presenterView)
+        presenterView->storeFrame(data, width, height);
+}
+
+struct BarButton
+{
+    QPushButton *Ui::QMainWidget::*button;
+    int slot; // position in the bar; 7..9 are the resolution list's
+    const char *icon;
+    const char *tooltip;
+};
+
+const BarButton barButtons[] = {
+    {&Ui::QMainWidget::pushButtonSettings, 0, ":/Resources/images/settings.png", "设置"},
+    {&Ui::QMainWidget::pushButtonSubCam, 1, ":/Resources/images/sub.png", "副摄像头"},
+    {&Ui::QMainWidget::pushButtonSwitch, 2, ":/Resources/images/swich.png", "主副切换"},
+    {&Ui::QMainWidget::pushButtonRealSize, 3, ":/Resources/images/11.png", "实际大小"},
+    {&Ui::QMainWidget::pushButtonFitSize, 4, ":/Resources/images/fitsrn.png", "全屏"},
+    {&Ui::QMainWidget::pushButtonZoomIn, 5, ":/Resources/images/zoomin.png", "放大"},
+    {&Ui::QMainWidget::pushButtonZoomOut, 6, ":/Resources/images/zoomout.png", "缩小"},
+    {&Ui::QMainWidget::pushButtonRotLeft, 10, ":/Resources/images/rotleft.png", "左转"},
+    {&Ui::QMainWidget::pushButtonRotRight, 11, ":/Resources/images/rotright.png", "右转"},
+    {&Ui::QMainWidget::pushButtonComp, 12, ":/Resources/images/comp.png", "同屏对比"},
+    {&Ui::QMainWidget::pushButtonCapture, 13, ":/Resources/images/cap.png", "拍照"},
+    {&Ui::QMainWidget::pushButtonRecord, 14, ":/Resources/images/videoprop.png", "视频属性"},
+    {&Ui::QMainWidget::pushButtonLock, 15, ":/Resources/images/lock.png", "冻结"},
+    {&Ui::QMainWidget::pushButtonFullSrn, 16, ":/Resources/images/full.png", "最大化"},
+    {&Ui::QMainWidget::pushButtonMin, 17, ":/Resources/images/T.png", "文本模式"},
+    {&Ui::QMainWidget::pushButtonReadBar, 18, ":/Resources/images/barcode.png", "二维码识别"},
+    {&Ui::QMainWidget::pushButtonFocus, 19, ":/Resources/images/focus.png", "光学变焦"},
+    {&Ui::QMainWidget::pushButtonSpotlight, 20, ":/Resources/images/spotlight.png", "聚光灯"},
+};
+
+QRect workArea()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+} // namespace
+
+QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::QMainWidget>())
+{
+    ui->setupUi(this);
+    presenterView = this;
+    writeLog("准备创建视频窗口");
+    buildPictureStage();
+
+    const QRect desk = workArea();
+    m_pSnapWidget = new QSnapWidget(nullptr);
+    m_pSnapWidget->move(desk.width() - m_pSnapWidget->width() - 50,
+                        desk.height() - m_pSnapWidget->height() - 60);
+    m_pSnapWidget->hide();
+
+    setWindowTitle(QStringLiteral("DuzeVovad"));
+    connect(&m_commandListener, &CopyDataListener::received, this,
+            &QMainWidget::onAnnotationCommand);
+    m_commandListener.listen(windowTitle());
+    writeLog("准备打开摄像头启动预览");
+
+    findCameras();
+    if (m_nMainCam < 0) {
+        Dialogs::current().message(QStringLiteral("请连接设备!"), QString());
+        std::exit(0);
+    }
+    openMainCamera();
+    fillResolutionList();
+    ui->pushButtonOpenFolder->hide();
+
+    m_nTimerId = startTimer(200);
+    setWindowIcon(QIcon(QString::fromLocal8Bit(programFolder() + "res/logo.png")));
+    connectSignals();
+}
+
+QMainWidget::~QMainWidget()
+{
+    writeLog("~QMainWidget()");
+    // Once this returns the callback is not running and never runs again.
+    fnCloseCamera(m_nMainCam);
+    killTimer(m_nTimerId);
+    QImageItem::setZoomScaleListener(nullptr);
+    livePictureItem = nullptr;
+    presenterView = nullptr;
+    delete m_pSnapWidget;
+}
+
+void QMainWidget::buildPictureStage()
+{
+    const PictureStage stage = ::buildPictureStage(this, ui->widget, StageView::Live);
+    m_pScene = stage.scene;
+    m_pItem = stage.item;
+    m_pView = stage.view;
+    livePictureItem = m_pItem;
+
+    m_pZoomText = new QGraphicsTextItem;
+    m_pZoomText->setDefaultTextColor(QColor(200, 28, 32));
+    QFont font(QStringLiteral("黑体"), 30);
+    font.setWeight(QFont::Light);
+    m_pZoomText->setFont(font);
+    m_pZoomText->hide();
+    m_pScene->addItem(m_pZoomText);
+    QImageItem::setZoomScaleListener([](float scale) {
+        if (presenterView)
+            presenterView->showZoomScale(scale);
+    });
+
+    m_pView->setBackgroundBrush(QColor(9, 96, 57));
+    m_pView->resize(ui->widget->size());
+    m_pView->move(0, 0);
+}
+
+void QMainWidget::findCameras()
+{
+    m_nMainCam = -1;
+    m_nDevRotate = 0;
+    m_nRotate = 0;
+    const QByteArray rotations = readRotationValue();
+
+    fnInit();
+    m_nCamCount = fnGetCameraCount();
+    writeLog("摄像头个数为%d", m_nCamCount);
+    for (int index = 0; index < m_nCamCount; ++index) {
+        const QByteArray pid = fnGetCameraPID(index), vid = fnGetCameraVID(index);
+        if (isMainCameraModel(pid, vid)) {
+            m_nMainCam = index;
+            m_mainPid = pid;
+            m_mainVid = vid;
+            m_nDevRotate = rotationForCamera(rotations, pid + '&' + vid);
+            break;
+        }
+    }
+
+    m_nSubCam = -1;
+    for (int index = 0; index < m_nCamCount; ++index) {
+        if (index == m_nMainCam)
+            continue;
+        const QByteArray pid = fnGetCameraPID(index), vid = fnGetCameraVID(index);
+        m_nSubCam = index;
+        writeLog("副头pid=%s, vid=%s %s", pid.constData(), vid.constData(),
+                 secondaryCameraLabel(pid, vid));
+        break;
+    }
+    writeLog("主头索引为: %d, 副头索引为: %d", m_nMainCam, m_nSubCam);
+}
+
+void QMainWidget::openMainCamera()
+{
+    fnSetDefaultResolution(m_nMainCam, 0);
+    writeLog("启动摄像头%d预览", m_nMainCam);
+    fnOpenCamera(m_nMainCam, m_pSnapWidget->winId());
+    writeLog("设置视频回调");
+    fnSetVideoCB(m_nMainCam, reinterpret_cast<void *>(&onVideoFrame));
+    fnSetVideoProcAmp(m_nMainCam, 5, pictureMode, 0);
+    writeLog("准备初始化分辨率");
+}
+
+void QMainWidget::connectSignals()
+{
+    connect(this, &QMainWidget::frameChange, this, &QMainWidget::OnFrameChange);
+    connect(ui->comboBoxRes, &QComboBox::currentIndexChanged, this,
+            &QMainWidget::onResolutionChange);
+    const struct
+    {
+        QPushButton *button;
+        void (QMainWidget::*slot)();
+    } clicks[] = {
+        {ui->pushButtonSubCam, &QMainWidget::onSubCam},
+        {ui->pushButtonRealSize, &QMainWidget::OnShowRealSize},
+        {ui->pushButtonFitSize, &QMainWidget::OnShowFitSize},
+        {ui->pushButtonZoomIn, &QMainWidget::OnZoomIn},
+        {ui->pushButtonZoomOut, &QMainWidget::OnZoomOut},
+        {ui->pushButtonRotLeft, &QMainWidget::rotateLeft},
+        {ui->pushButtonRotRight, &QMainWidget::rotateRight},
+        {ui->pushButtonComp, &QMainWidget::onCompare},
+        {ui->pushButtonCapture, &QMainWidget::onCapture},
+        {ui->pushButtonRecord, &QMainWidget::onRecord},
+        {ui->pushButtonLock, &QMainWidget::OnLock},
+        {ui->pushButtonFullSrn, &QMainWidget::OnFullSrn},
+        {ui->pushButtonMin, &QMainWidget::onMin},
+        {ui->pushButtonReadBar, &QMainWidget::onReadBarcode},
+        {ui->pushButtonFocus, &QMainWidget::onToggleFocus},
+    };
+    for (const auto &click : clicks)
+        connect(click.button, &QPushButton::clicked, this, click.slot);
+}
+
+void QMainWidget::storeFrame(const void *data, int width, int height)
+{
+    if (m_bLocked)
+        return;
+    const BmpFrameBuffer::Stored stored = m_frameBuffer.store(data, width, height);
+    // While a frame waits, the GUI thread has been told already: it takes the newest.
+    if (stored.accepted && stored.notify)
+        Q_EMIT frameChange(stored.sizeChanged);
+}
+
+void QMainWidget::OnFrameChange(bool refit)
+{
+    bool sizeChanged = false;
+    if (m_frameBuffer.take(m_shownFrame, sizeChanged))
+        m_pItem->setPixmap(QPixmap::fromImage(BmpFrameBuffer::toImage(m_shownFrame)));
+    else if (!refit)
+        return; // its frame came with an earlier signal
+    const QPixmap picture = m_pItem->pixmap();
+    if (picture.isNull())
+        return;
+    refit = refit || sizeChanged;
+    if (refit)
+        placePicture(picture.width(), picture.height());
+    if (launcherWindow)
+        launcherWindow->forwardImageToCompare(picture, refit);
+}
+
+void QMainWidget::placePicture(int width, int height)
+{
+    m_nRotate = 0;
+    const QRect area = ui->widget->rect();
+    const bool turned = m_nDevRotate == 90 || m_nDevRotate == 270;
+    if (m_nShowMode == 0) {
+        fitPicture(m_pItem, m_pView, area, width, height);
+    } else {
+        m_pItem->resetTransform();
+        m_pView->resetTransform();
+        const int x = (area.width() - width) / 2, y = (area.height() - height) / 2;
+        m_pItem->resetKeptScale();
+        m_pItem->setOffset(x, y);
+        m_pItem->zoomAt(1.0f, QPointF(x, y));
+        m_pItem->setPos(0, 0);
+    }
+    if (m_nDevRotate == 90)
+        rotateRight();
+    else if (m_nDevRotate == 270)
+        rotateLeft();
+    if (turned && m_nShowMode == 0) {
+        // The turned picture's width runs along the area's height: fill that.
+        const QRect fit = fitRect(area, width, height);
+        m_pItem->zoomAt(float(area.height()) / float(fit.width()), QPointF(-1, -1));
+    }
+}
+
+QString QMainWidget::capturePhoto()
+{
+    if (!launcherWindow)
+        return {};
+    QByteArray path =
+        timeStampStillName(launcherWindow->m_strImagePath, launcherWindow->m_strImageFormat);
+    if (path.size() >= PATH_MAX || fnCapture(m_nMainCam, path.data()) != 1) {
+        writeLog("拍照失败: %s", path.constData());
+        return QString::fromLocal8Bit(path);
+    }
+    const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
+    if (m_nResIndex == 0 && modelSize.isValid())
+        fnResampleImage(path.data(), modelSize.width(), modelSize.height());
+    if (m_nRotate != 0)
+        fnRotateImage(path.data(), m_nRotate);
+    return QString::fromLocal8Bit(path);
+}
+
+void QMainWidget::fillResolutionList()
+{
+    const QSignalBlocker quiet(ui->comboBoxRes);
+    ui->comboBoxRes->clear();
+    const int count = fnGetResCount(m_nMainCam);
+    if (count <= 0)
+        return;
+    const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
+    ui->comboBoxRes->addItem(
+        modelSize.isValid() ? QStringLiteral("%1x%2").arg(modelSize.width()).arg(modelSize.height())
+                            : QString());
+    for (int res = 0; res < count; ++res)
+        ui->comboBoxRes->addItem(QStringLiteral("%1x%2")
+                                     .arg(fnGetResWidth(m_nMainCam, res))
+                                     .arg(fnGetResHeight(m_nMainCam, res)));
+    ui->comboBoxRes->setCurrentIndex(m_nResIndex);
+}
+
+void QMainWidget::onResolutionChange()
+{
+    const int entry = ui->comboBoxRes->currentIndex();
+    if (entry < 0 || entry == m_nResIndex)
+        return;
+    m_nRotate = 0;
+    // Entry 0 is the model's own still size over the camera's first resolution.
+    fnSetResolution(m_nMainCam, entry < 2 ? 0 : entry - 1);
+    m_nResIndex = entry;
+}
+
+void QMainWidget::OnLock()
+{
+    m_bLocked = !m_bLocked;
+}
+
+void QMainWidget::rotateLeft()
+{
+    m_nRotate = (m_nRotate + 270) % 360;
+    if (livePictureItem)
+        livePictureItem->turnLeft();
+}
+
+void QMainWidget::rotateRight()
+{
+    m_nRotate = (m_nRotate + 90) % 360;
+    if (livePictureItem)
+        livePictureItem->turnRight();
+}
+
+void QMainWidget::onMin()
+{
+    if (m_nProcAmpBackup == 0) {
+        fnSetVideoProcAmp(m_nMainCam, 5, 0, 0);
+        m_nProcAmpBackup = pictureMode;
+    } else {
+        fnSetVideoProcAmp(m_nMainCam, 5, m_nProcAmpBackup, 0);
+        m_nProcAmpBackup = 0;
+    }
+    const bool textMode = ui->pushButtonMin->isChecked();
+    ui->pushButtonMin->setToolTip(textMode ? QStringLiteral("图片模式")
+                                           : QStringLiteral("文本模式"));
+    ui->pushButtonMin->setIcon(QIcon(textMode ? QStringLiteral(":/Resources/images/P.png")
+                                              : QStringLiteral(":/Resources/images/T.png")));
+}
+
+void QMainWidget::OnSnap()
+{
+    hide();
+    m_pSnapWidget->show();
+}
+
+void QMainWidget::OnFullSrn()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect work = screen->availableGeometry();
+    resize(height() == work.height() ? screen->geometry().size() : work.size());
+    move(0, 0);
+    Q_EMIT frameChange(true);
+}
+
+void QMainWidget::OnShowRealSize()
+{
+    m_nShowMode = 1;
+    Q_EMIT frameChange(true);
+}
+
+void QMainWidget::OnShowFitSize()
+{
+    m_nShowMode = 0;
+    Q_EMIT frameChange(true);
+}
+
+void QMainWidget::OnZoomIn()
+{
+    m_pItem->zoomAt(1.2f, QPointF(-1, -1));
+}
+
+void QMainWidget::OnZoomOut()
+{
+    m_pItem->zoomAt(0.8333333f, QPointF(-1, -1));
+}
+
+void QMainWidget::onSubCam()
+{
+    if (m_nSubCam < 0)
+        Dialogs::current().message(QStringLiteral("未发现副头"), QStringLiteral("提示"));
+}
+
+void QMainWidget::onCompare()
+{
+    if (launcherWindow)
+        launcherWindow->showCompareWindow(1);
+}
+
+void QMainWidget::onReadBarcode()
+{
+    const QString text = QString::fromUtf8(fnReadBarcode(m_nMainCam));
+    const QUrl link = barcodeLink(text);
+    if (link.isValid())
+        ProgramLauncher::current().open(link.toString(QUrl::FullyEncoded));
+    else
+        Dialogs::current().message(text, QStringLiteral("条码识别结果"));
+}
+
+void QMainWidget::onToggleFocus()
+{
+    const int min = fnGetCameraControl(m_nMainCam, 5, 1);
+    const int max = fnGetCameraControl(m_nMainCam, 5, 2);
+    const int value = fnGetCameraControl(m_nMainCam, 5, 5);
+    const int step = fnGetCameraControl(m_nMainCam, 5, 3);
+    writeLog("lMin = %d, lMax = %d, val = %d step = %d", min, max, value, step);
+    if (max <= 0 || max > 10000) {
+        QPushButton *button = ui->pushButtonFocus;
+        button->setToolTip(QStringLiteral("当前设备不支持光学变焦"));
+        // Shown at once, not after the usual hover delay.
+        QCoreApplication::postEvent(button,
+                                    new QHelpEvent(QEvent::ToolTip, button->pos(), QCursor::pos()));
+    }
+}
+
+void QMainWidget::onRecord()
+{
+    fnShowVideoProp(m_nMainCam);
+}
+
+void QMainWidget::onOpenFolder()
+{
+    if (launcherWindow)
+        ProgramLauncher::current().open(QString::fromLocal8Bit(launcherWindow->m_strWorkPath));
+}
+
+void QMainWidget::onCapture()
+{
+    capturePhoto();
+}
+
+void QMainWidget::showZoomScale(float scale)
+{
+    m_pZoomText->setPlainText(zoomIndicatorText(scale));
+    m_pZoomText->setVisible(true);
+    m_nZoomTipTicks = zoomTipTicks;
+}
+
+void QMainWidget::timerEvent(QTimerEvent *)
+{
+    if (m_nZoomTipTicks > 0) {
+        m_pZoomText->setVisible(true);
+        --m_nZoomTipTicks;
+    } else {
+        m_pZoomText->setVisible(false);
+    }
+}
+
+void QMainWidget::mouseDoubleClickEvent(QMouseEvent *)
+{
+    sendAnnotationCommand(this, "Switch");
+    if (launcherWindow)
+        launcherWindow->toggleBarSide();
+}
+
+void QMainWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const QSize area = ui->widget->size();
+    m_pScene->setSceneRect(ui->widget->rect());
+    m_pView->resize(area);
+    m_pZoomText->setPos(area.width() / 2 - 80, area.height() / 2 - 20);
+
+    const CommandBarMetrics metrics =
+        commandBarMetrics(ui->widgetPanel->width(), ui->widgetPanel->height(), m_nSpacing);
+    m_nBtnSize = metrics.buttonSize;
+    m_nIconSize = metrics.iconSize;
+    m_nMargin = metrics.margin;
+    layoutButtons();
+    applyButtonIcons();
+}
+
+void QMainWidget::layoutButtons()
+{
+    const CommandBarMetrics metrics{m_nBtnSize, m_nIconSize, m_nMargin, m_nSpacing};
+    for (const BarButton &entry : barButtons)
+        (ui.get()->*entry.button)->move(commandButtonPosition(entry.slot, metrics));
+    ui->comboBoxRes->move(resolutionListPosition(metrics));
+}
+
+void QMainWidget::applyButtonIcons()
+{
+    for (const BarButton &entry : barButtons) {
+        QPushButton *button = ui.get()->*entry.button;
+        button->setIcon(QIcon(QString::fromLatin1(entry.icon)));
+        button->setIconSize(QSize(m_nIconSize, m_nIconSize));
+        button->setFlat(true);
+        button->setFixedSize(m_nBtnSize, m_nBtnSize);
+        button->setText(QString());
+        button->setToolTip(QString::fromUtf8(entry.tooltip));
+    }
+    ui->pushButtonMin->setAttribute(Qt::WA_AlwaysShowToolTips);
+}
+
+void QMainWidget::onAnnotationCommand(const QByteArray &text)
+{
+    writeLog("收到CopyData消息: %s", text.constData());
+    switch (presenterCommandIn(text)) {
+    case PresenterCommand::RotateRight:
+        rotateRight();
+        break;
+    case PresenterCommand::Photo:
+        capturePhoto();
+        break;
+    case PresenterCommand::Enlarge:
+        OnZoomIn();
+        break;
+    case PresenterCommand::Reduce:
+        OnZoomOut();
+        break;
+    case PresenterCommand::Freeze:
+        ui->pushButtonLock->click();
+        break;
+    case PresenterCommand::None:
+        break;
+    }
+}

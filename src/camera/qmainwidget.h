@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+#include "camera/bmpframebuffer.h"
+#include "camera/commandbarlayout.h"
+#include "platform/copydatalistener.h"
+
+namespace Ui {
+class QMainWidget;
+}
+class QGraphicsScene;
+class QGraphicsTextItem;
+class QGraphicsView;
+class QImageItem;
+class QSnapWidget;
+
+// The presenter view: the full-screen live picture of the main document camera,
+// with its command bar. It finds the cameras, opens the main one (the library
+// paints that camera's own video into the snapshot window), draws every frame the
+// camera hands over, takes stills and obeys the annotation program's commands,
+// which reach it as "DuzeVovad". One instance, created by the launcher.
+class QMainWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Ends the process with a message when no camera of a known model is plugged in.
+    explicit QMainWidget(QWidget *parent = nullptr);
+    ~QMainWidget() override;
+
+    // Camera thread: keeps the newest frame and tells the GUI thread.
+    void storeFrame(const void *data, int width, int height);
+
+    // Stores a still of the main camera in the photo folder under a time-stamp
+    // name, turned like the picture on screen; returns its path. The file is
+    // missing when the still failed.
+    QString capturePhoto();
+
+    // Shows the percentage of a zoom step for a moment.
+    void showZoomScale(float scale);
+
+    void fillResolutionList();
+
+    QSnapWidget *snapWidget() const { return m_pSnapWidget; }
+    const BmpFrameBuffer &frameBuffer() const { return m_frameBuffer; }
+
+    int m_nMainCam = -1;
+    int m_nSubCam = -1;
+    int m_nCamCount = 0;
+    int m_nDevRotate = 0; // from the rotation file; 90 and 270 take effect
+    int m_nRotate = 0;    // of the view, also applied to stills
+    int m_nShowMode = 0;  // 0 fit to the area, 1 real size
+    int m_nResIndex = 0;  // resolution-list entry last applied
+
+Q_SIGNALS:
+    // refit: the picture must be placed afresh.
+    void frameChange(bool refit);
+
+public Q_SLOTS:
+    void OnFrameChange(bool refit);
+    void OnLock();
+    void onResolutionChange();
+    void rotateLeft();
+    void rotateRight();
+    void onMin();
+    void OnSnap();
+    void OnFullSrn();
+    void OnShowRealSize();
+    void OnShowFitSize();
+    void OnZoomIn();
+    void OnZoomOut();
+    void onSubCam();
+    void onCompare();
+    void onReadBarcode();
+    void onToggleFocus();
+    void onRecord();
+    void onOpenFolder();
+    void onCapture();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildPictureStage();
+    void findCameras();
+    void openMainCamera();
+    void connectSignals();
+    void placePicture(int width, int height);
+    void layoutButtons();
+    void applyButtonIcons();
+    void onAnnotationCommand(const QByteArray &text);
+
+    std::unique_ptr<Ui::QMainWidget> ui;
+    QImageItem *m_pItem = nullptr;
+    QGraphicsView *m_pView = nullptr;
+    QGraphicsScene *m_pScene = nullptr;
+    QGraphicsTextItem *m_pZoomText = nullptr;
+    QSnapWidget *m_pSnapWidget = nullptr;
+    CopyDataListener m_commandListener;
+
+    BmpFrameBuffer m_frameBuffer;
+    QByteArray m_shownFrame; // the BMP last drawn, reused for the next frame
+    std::atomic<bool> m_bLocked = false;
+    QByteArray m_mainPid, m_mainVid;
+
+    int m_nZoomTipTicks = 0;
+    int m_nTimerId = 0;
+    int m_nBtnSize = 40, m_nIconSize = 38, m_nMargin = 0;
+    int m_nSpacing = commandBarSpacing;
+    int m_nProcAmpBackup = 0; // 0 while picture mode is on
+};
