@@ -1,0 +1,225 @@
+// The presenter's pieces that need no camera: the frame buffer, the model
+// tables, the command bar geometry, the zoom text, code links and commands.
+
+#include <QTest>
+#include <QtEndian>
+
+#include <thread>
+
+#include "camera/barcodelink.h"
+#include "camera/bmpframebuffer.h"
+#include "camera/cameramodels.h"
+#include "camera/commandbarlayout.h"
+#include "camera/presentercommand.h"
+#include "camera/zoomindicator.h"
+
+namespace {
+quint32 le32(const QByteArray &bmp, int at)
+{
+    return qFromLittleEndian<quint32>(bmp.constData() + at);
+}
+
+// Bottom-up BGR rows whose first pixel byte is the row's number from the top.
+QByteArray frameRows(int width, int height)
+{
+    QByteArray pixels(width * height * 3, '\0');
+    for (int y = 0; y < height; ++y)
+        pixels[(height - 1 - y) * width * 3] = char(y);
+    return pixels;
+}
+} // namespace
+
+class TestPresenterParts : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bmpHeaderBytes()
+    {
+        BmpFrameBuffer buffer;
+        const QByteArray pixels = frameRows(4, 3);
+        QVERIFY(buffer.store(pixels.constData(), 4, 3).accepted);
+        QByteArray bmp;
+        bool sizeChanged = false;
+        QVERIFY(buffer.take(bmp, sizeChanged));
+        QVERIFY(sizeChanged);
+        QCOMPARE(bmp.size(), 54 + 36);
+        QCOMPARE(bmp.left(2), QByteArray("BM"));
+        const QList<QPair<int, quint32>> fields = {{2, 90}, {6, 0},  {10, 54}, {14, 40},
+                                                   {18, 4}, {22, 3}, {34, 36}, {38, 0},
+                                                   {42, 0}, {46, 0}, {50, 0}};
+        for (const auto &[offset, value] : fields)
+            QCOMPARE(le32(bmp, offset), value);
+        QCOMPARE(qFromLittleEndian<quint16>(bmp.constData() + 26), quint16(1));
+        QCOMPARE(qFromLittleEndian<quint16>(bmp.constData() + 28), quint16(24));
+        QCOMPARE(bmp.mid(54), pixels);
+
+        // Rows carry no padding; at a width whose rows fill whole words Qt's own
+        // reader sees the same upright picture as our decoding.
+        QImage decoded;
+        QVERIFY(decoded.loadFromData(bmp, "BMP"));
+        const QImage ours = BmpFrameBuffer::toImage(bmp);
+        QCOMPARE(ours.size(), QSize(4, 3));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x)
+                QCOMPARE(ours.pixel(x, y) & RGB_MASK, decoded.pixel(x, y) & RGB_MASK);
+        QCOMPARE(qBlue(ours.pixel(0, 2)), 2);
+    }
+
+    void onlyTheNewestFrameWaits()
+    {
+        BmpFrameBuffer buffer;
+        const QByteArray small = frameRows(4, 2), tall = frameRows(4, 3);
+        QVERIFY(buffer.store(small.constData(), 4, 2).notify);
+        const BmpFrameBuffer::Stored second = buffer.store(tall.constData(), 4, 3);
+        QVERIFY(second.accepted && !second.notify && second.sizeChanged);
+        QCOMPARE(buffer.coalescedFrames(), quint64(1));
+
+        QByteArray bmp;
+        bool sizeChanged = false;
+        QVERIFY(buffer.take(bmp, sizeChanged));
+        QCOMPARE(le32(bmp, 22), 3u); // width kept, height changed: header rebuilt
+        QVERIFY(sizeChanged);
+        QVERIFY(!buffer.take(bmp, sizeChanged)); // nothing new
+
+        QVERIFY(buffer.store(tall.constData(), 4, 3).notify);
+        QVERIFY(buffer.take(bmp, sizeChanged));
+        QVERIFY(!sizeChanged);
+        QCOMPARE(bmp.mid(54), tall);
+    }
+
+    void impossibleSizesAreDropped_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("zero width") << 0 << 10;
+        QTest::newRow("negative height") << 10 << -1;
+        QTest::newRow("too wide") << BmpFrameBuffer::maxSide + 1 << 1;
+        QTest::newRow("too many pixels") << 12000 << 12000;
+    }
+    void impossibleSizesAreDropped()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        BmpFrameBuffer buffer;
+        const char pixel[3] = {};
+        QVERIFY(!buffer.store(pixel, width, height).accepted);
+        QByteArray bmp;
+        bool sizeChanged = false;
+        QVERIFY(!buffer.take(bmp, sizeChanged));
+    }
+
+    void framesFromAnotherThreadArriveWhole()
+    {
+        BmpFrameBuffer buffer;
+        std::thread camera([&buffer] {
+            for (int i = 0; i < 400; ++i) {
+                const QByteArray frame(64 * 48 * 3, char(i));
+                buffer.store(frame.constData(), 64, 48);
+            }
+        });
+        QByteArray bmp;
+        bool sizeChanged = false;
+        int taken = 0;
+        while (taken < 50) {
+            if (!buffer.take(bmp, sizeChanged))
+                continue;
+            ++taken;
+            const QByteArray pixels = bmp.mid(54);
+            QCOMPARE(pixels.count(pixels.at(0)), pixels.size()); // never half of two frames
+            if (pixels.at(0) == char(399))
+                break;
+        }
+        camera.join();
+    }
+
+    void modelTables()
+    {
+        QVERIFY(isMainCameraModel("0ac8", "c498"));
+        QVERIFY(!isMainCameraModel("0AC8", "c498"));
+        QVERIFY(!isMainCameraModel("c498", "0ac8"));
+        QCOMPARE(secondaryCameraLabel("0c45", "6366"), "(1)");
+        QCOMPARE(secondaryCameraLabel("15aa", "1555"), "(2)");
+        QCOMPARE(secondaryCameraLabel("1234", "abcd"), "(3)");
+        QCOMPARE(modelStillSize("0c45", "6366"), QSize(4000, 3000));
+        QCOMPARE(modelStillSize("15aa", "1555"), QSize(4000, 3000));
+        QCOMPARE(modelStillSize("0ac8", "c498"), QSize(3264, 2448));
+        QVERIFY(!modelStillSize("1234", "abcd").isValid());
+    }
+
+    void commandBarGeometry()
+    {
+        const CommandBarMetrics bar = commandBarMetrics(1000, 40, commandBarSpacing);
+        QCOMPARE(bar.buttonSize, 40);
+        QCOMPARE(bar.iconSize, 38);
+        QCOMPARE(bar.margin, 74);
+        QCOMPARE(commandButtonPosition(0, bar), QPoint(74, 0));
+        QCOMPARE(commandButtonPosition(6, bar), QPoint(74 + 240 + 18, 0));
+        QCOMPARE(commandButtonPosition(10, bar), QPoint(74 + 400 + 24, 0));
+        QCOMPARE(commandButtonPosition(20, bar), QPoint(928, 0));
+        QCOMPARE(resolutionListPosition(bar), QPoint(377, 4));
+
+        const CommandBarMetrics narrow = commandBarMetrics(600, 40, commandBarSpacing);
+        QCOMPARE(narrow.margin, -125); // (600 - 851) / 2, toward zero
+        QCOMPARE(commandButtonPosition(0, narrow).x(), -125);
+    }
+
+    void zoomText()
+    {
+        QCOMPARE(zoomIndicatorText(1.0f), QString("100%"));
+        QCOMPARE(zoomIndicatorText(1.2f * 1.2f), QString("144%"));
+        QCOMPARE(zoomIndicatorText(0.8333333f), QString("84%"));
+        QCOMPARE(zoomIndicatorText(0.05f), QString("5%"));
+    }
+
+    void barcodeLinks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("words, link, CR LF") << "see: http://a.example/x?y=1\r\nmore"
+                                            << "http://a.example/x?y=1";
+        QTest::newRow("link, LF") << "https://a.example/p\nnext"
+                                  << "https://a.example/p";
+        QTest::newRow("bare link at the end") << "http://kelvora.example/scan?id=42"
+                                              << "http://kelvora.example/scan?id=42";
+        QTest::newRow("no link") << "ISBN 978-3-16"
+                                 << "";
+        QTest::newRow("other scheme") << "httpx://a.example"
+                                      << "";
+        QTest::newRow("no host") << "http://"
+                                 << "";
+        QTest::newRow("spaces inside") << "http://a.example/a b"
+                                       << "";
+    }
+    void barcodeLinks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, link);
+        const QUrl found = barcodeLink(text);
+        QCOMPARE(found.isValid() ? found.toString() : QString(), link);
+    }
+
+    void commandPriority_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<PresenterCommand>("command");
+        QTest::newRow("rotate") << QByteArray("RotateR") << PresenterCommand::RotateRight;
+        QTest::newRow("photo and rotate")
+            << QByteArray("Photo RotateR") << PresenterCommand::RotateRight;
+        QTest::newRow("inside other text")
+            << QByteArray("xxZommOutyy") << PresenterCommand::Enlarge;
+        QTest::newRow("reduce") << QByteArray("ZommIn") << PresenterCommand::Reduce;
+        QTest::newRow("freeze after reduce")
+            << QByteArray("FreeZe ZommIn") << PresenterCommand::Reduce;
+        QTest::newRow("letter case") << QByteArray("freeze photo") << PresenterCommand::None;
+    }
+    void commandPriority()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(PresenterCommand, command);
+        QCOMPARE(presenterCommandIn(text), command);
+    }
+};
+
+QTEST_MAIN(TestPresenterParts)
+#include "test_presenterparts.moc"

@@ -1,0 +1,240 @@
+// The presenter view on two simulated cameras, headless: the camera choice, the
+// resolution list, placing the picture, stills, the command bar and the commands
+// of the annotation program.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
+#include <QImageReader>
+#include <QPushButton>
+#include <QTest>
+
+#include <future>
+#include <memory>
+
+#include "app/kelvora.h"
+#include "camera/qmainwidget.h"
+#include "common/log.h"
+#include "common/programwide.h"
+#include "platform/copydatasender.h"
+#include "recordingdialogs.h"
+#include "recordinglauncher.h"
+#include "viewing/picturestage.h"
+#include "viewing/qimageitem.h"
+
+namespace {
+QSize stillSize(const QString &path)
+{
+    return QImageReader(path).size();
+}
+
+QRect pictureOnScreen()
+{
+    return livePictureItem->sceneBoundingRect().toAlignedRect();
+}
+
+bool closeTo(const QRect &a, const QRect &b)
+{
+    return qAbs(a.left() - b.left()) <= 1 && qAbs(a.top() - b.top()) <= 1 &&
+           qAbs(a.right() - b.right()) <= 1 && qAbs(a.bottom() - b.bottom()) <= 1;
+}
+} // namespace
+
+class TestPresenterView : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingDialogs m_dialogs;
+    RecordingLauncher m_launcher;
+    std::unique_ptr<Kelvora> m_bar;
+    QMainWidget *m_view = nullptr;
+
+    QWidget *videoArea() const { return m_view->findChild<QWidget *>("widget"); }
+    QPushButton *button(const char *name) const { return m_view->findChild<QPushButton *>(name); }
+    void waitForFrameWidth(int width) { QTRY_COMPARE(livePictureItem->pixmap().width(), width); }
+    // From another thread: a window cannot send to its own listener.
+    void sendCommand(const QByteArray &text)
+    {
+        auto sent =
+            std::async(std::launch::async, [text] { return sendCopyData("DuzeVovad", 0, text); });
+        QTRY_VERIFY(sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QVERIFY(sent.get());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("OPTRELLE_BACKEND", "sim");
+        qputenv("OPTRELLE_CAMERAS", "0ac8:c498@640x480,1280x720;1234:abcd@640x480");
+        m_bar = std::make_unique<Kelvora>();
+        m_view = presenterView;
+        QVERIFY(m_view);
+        m_view->resize(1920, 1040);
+        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        waitForFrameWidth(640);
+    }
+
+    void cleanupTestCase() { m_bar.reset(); }
+
+    void choosesCamerasAndListsResolutions()
+    {
+        QCOMPARE(m_view->m_nMainCam, 0);
+        QCOMPARE(m_view->m_nSubCam, 1);
+        QFile log(logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("副头pid=1234, vid=abcd (3)"));
+        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
+        QStringList entries;
+        for (int i = 0; i < list->count(); ++i)
+            entries << list->itemText(i);
+        QCOMPARE(entries, (QStringList{"3264x2448", "640x480", "1280x720"}));
+        QCOMPARE(list->currentIndex(), 0);
+        QCOMPARE(m_view->windowTitle(), QString("DuzeVovad"));
+    }
+
+    void placesThePicture()
+    {
+        const QRect area = videoArea()->rect();
+        QCOMPARE(area.size(), QSize(1920, 1000));
+        m_view->OnShowFitSize();
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
+        const float fitRatio = float(fitRect(area, 640, 480).width()) / 640;
+        QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), fitRatio));
+
+        m_view->OnShowRealSize();
+        QVERIFY(closeTo(pictureOnScreen(), QRect((1920 - 640) / 2, (1000 - 480) / 2, 640, 480)));
+
+        // A camera mounted turned: its picture stands upright and fills the height.
+        m_view->m_nDevRotate = 90;
+        m_view->OnShowFitSize();
+        QCOMPARE(m_view->m_nRotate, 90);
+        const QRect turned = pictureOnScreen();
+        QVERIFY2(qAbs(turned.height() - 1000) <= 1, qPrintable(QString::number(turned.height())));
+        QVERIFY(qAbs(turned.width() - 750) <= 1);
+        // Fitted to the width, then enlarged until the turned height fills the area.
+        QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), 1000.0f / 640));
+        m_view->m_nDevRotate = 0;
+        m_view->OnShowFitSize();
+        QCOMPARE(m_view->m_nRotate, 0);
+    }
+
+    void stillsFollowListAndRotation()
+    {
+        const QString first = m_view->capturePhoto();
+        QVERIFY(first.startsWith(QString::fromLocal8Bit(m_bar->m_strImagePath) + "/"));
+        QVERIFY(first.endsWith(".jpg"));
+        QCOMPARE(stillSize(first), QSize(3264, 2448)); // entry 0 resamples this model
+
+        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
+        list->setCurrentIndex(1); // the same camera resolution, without resampling
+        QCOMPARE(m_view->m_nResIndex, 1);
+        QCOMPARE(stillSize(m_view->capturePhoto()), QSize(640, 480));
+        m_view->rotateRight();
+        QCOMPARE(stillSize(m_view->capturePhoto()), QSize(480, 640));
+        m_view->rotateLeft();
+
+        list->setCurrentIndex(2);
+        waitForFrameWidth(1280);
+        QCOMPARE(stillSize(m_view->capturePhoto()), QSize(1280, 720));
+        list->setCurrentIndex(1);
+        waitForFrameWidth(640);
+    }
+
+    void obeysTheAnnotationProgram()
+    {
+        m_view->OnShowFitSize();
+        const float fitted = livePictureItem->keptScale();
+        sendCommand("ZommOut");
+        QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), fitted * 1.2f));
+        sendCommand("ZommIn");
+        QVERIFY(qAbs(livePictureItem->keptScale() - fitted) < 1e-5);
+
+        const int stills = QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count();
+        sendCommand("Photo RotateR");
+        QCOMPARE(m_view->m_nRotate, 90);
+        QCOMPARE(QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count(), uint(stills));
+        sendCommand("Photo");
+        QCOMPARE(QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count(), uint(stills + 1));
+        m_view->rotateLeft();
+
+        // Frozen, a new resolution changes nothing on screen until unfrozen.
+        sendCommand("FreeZe");
+        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
+        list->setCurrentIndex(2);
+        QTest::qWait(300); // frames at 30 fps would have arrived
+        QCOMPARE(livePictureItem->pixmap().width(), 640);
+        sendCommand("FreeZe");
+        waitForFrameWidth(1280);
+        list->setCurrentIndex(1);
+        waitForFrameWidth(640);
+    }
+
+    void commandBarAndModes()
+    {
+        m_view->resize(1000, 494);
+        QCOMPARE(button("pushButtonSettings")->geometry(), QRect(74, 0, 40, 40));
+        QCOMPARE(button("pushButtonSpotlight")->pos(), QPoint(928, 0));
+        QCOMPARE(m_view->findChild<QComboBox *>("comboBoxRes")->pos(), QPoint(377, 4));
+        QCOMPARE(button("pushButtonCapture")->iconSize(), QSize(38, 38));
+        QVERIFY(button("pushButtonCapture")->text().isEmpty());
+        QVERIFY(!button("pushButtonOpenFolder")->isVisible());
+
+        QPushButton *text = button("pushButtonMin");
+        text->click();
+        QCOMPARE(text->toolTip(), QString("图片模式"));
+        m_view->resize(1100, 494); // the bar puts its own icon and tooltip back
+        QCOMPARE(text->toolTip(), QString("文本模式"));
+        QVERIFY(text->isChecked());
+        text->click();
+        QCOMPARE(text->toolTip(), QString("文本模式"));
+        m_view->resize(1920, 1040);
+
+        m_view->OnShowRealSize();
+        m_view->OnZoomIn();
+        QGraphicsTextItem *indicator = nullptr;
+        for (QGraphicsItem *item : livePictureItem->scene()->items())
+            if (auto *textItem = dynamic_cast<QGraphicsTextItem *>(item))
+                indicator = textItem;
+        QVERIFY(indicator && indicator->isVisible());
+        QCOMPARE(indicator->toPlainText(), QString("120%"));
+        QTRY_VERIFY(!indicator->isVisible()); // six ticks of 200 ms later
+    }
+
+    void fullScreenAlternates()
+    {
+        const QSize before = m_view->size();
+        m_view->resize(m_view->screen()->availableGeometry().size());
+        const QSize work = m_view->size();
+        m_view->OnFullSrn();
+        QCOMPARE(m_view->size(), m_view->screen()->geometry().size());
+        m_view->OnFullSrn();
+        QCOMPARE(m_view->size(), work);
+        m_view->resize(before);
+    }
+
+    void barcodeLinkOpens()
+    {
+        m_launcher.m_launches.clear();
+        m_view->onReadBarcode(); // the simulated desk carries a QR code with a bare link
+        QCOMPARE(m_launcher.m_launches.size(), 1);
+        QCOMPARE(m_launcher.m_launches[0].target, QString("http://kelvora.example/scan?id=42"));
+    }
+
+    void focusReadsTheCameraZoom()
+    {
+        QPushButton *focus = button("pushButtonFocus");
+        focus->click();
+        QFile log(logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("lMin = 0, lMax = 100, val = 50 step = 10"));
+        QVERIFY(focus->toolTip() != QString("当前设备不支持光学变焦"));
+        focus->click();
+    }
+};
+
+QTEST_MAIN(TestPresenterView)
+#include "test_presenterview.moc"
