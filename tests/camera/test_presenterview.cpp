@@ -2,6 +2,7 @@
 // resolution list, placing the picture, stills, the command bar and the commands
 // of the annotation program.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -9,9 +10,11 @@
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QImageReader>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
+#include <cstdio>
 #include <future>
 #include <memory>
 
@@ -34,6 +37,23 @@ QSize stillSize(const QString &path)
 QRect pictureOnScreen()
 {
     return livePictureItem->sceneBoundingRect().toAlignedRect();
+}
+
+// Without a document camera the presenter ends the process, so it is built in a
+// child run of this test: it prints the messages it would show.
+int runWithoutCamera(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    struct PrintingDialogs : RecordingDialogs
+    {
+        void message(const QString &text, const QString &caption) override
+        {
+            std::printf("%s|%s\n", qPrintable(caption), qPrintable(text));
+            std::fflush(stdout);
+        }
+    } dialogs;
+    new QMainWidget(nullptr);
+    return 3; // not reached: the presenter ends the process
 }
 
 bool closeTo(const QRect &a, const QRect &b)
@@ -79,6 +99,19 @@ private Q_SLOTS:
     }
 
     void cleanupTestCase() { m_bar.reset(); }
+
+    void withoutCameraAsksForOneAndEnds()
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("OPTRELLE_CAMERAS", "");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--without-camera"});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("|请连接设备!\n"));
+    }
 
     void choosesCamerasAndListsResolutions()
     {
@@ -236,5 +269,13 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPresenterView)
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--without-camera") == 0)
+        return runWithoutCamera(argc, argv);
+    QApplication app(argc, argv);
+    TestPresenterView test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_presenterview.moc"
