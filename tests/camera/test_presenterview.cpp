@@ -141,15 +141,25 @@ private Q_SLOTS:
         m_view->OnShowRealSize();
         QVERIFY(closeTo(pictureOnScreen(), QRect((1920 - 640) / 2, (1000 - 480) / 2, 640, 480)));
 
-        // A camera mounted turned: its picture stands upright and fills the height.
-        m_view->m_nDevRotate = 90;
-        m_view->OnShowFitSize();
-        QCOMPARE(m_view->m_nRotate, 90);
-        const QRect turned = pictureOnScreen();
-        QVERIFY2(qAbs(turned.height() - 1000) <= 1, qPrintable(QString::number(turned.height())));
-        QVERIFY(qAbs(turned.width() - 750) <= 1);
-        // Fitted to the width, then enlarged until the turned height fills the area.
-        QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), 1000.0f / 640));
+        // A camera mounted turned either way: its picture stands upright, fitted
+        // to the height; in real size it stays at its own size, centred.
+        for (const int mounting : {90, 270}) {
+            m_view->m_nDevRotate = mounting;
+            m_view->OnShowFitSize();
+            QCOMPARE(m_view->m_nRotate, mounting);
+            const QRect turned = pictureOnScreen();
+            QVERIFY2(qAbs(turned.height() - 1000) <= 1,
+                     qPrintable(QString::number(turned.height())));
+            QVERIFY(qAbs(turned.width() - 750) <= 1);
+            QVERIFY(qAbs(turned.center().x() - 960) <= 1);
+            // Fitted to the width, then enlarged until the turned height fills the area.
+            QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), 1000.0f / 640));
+
+            m_view->OnShowRealSize();
+            QCOMPARE(m_view->m_nRotate, mounting);
+            QVERIFY(closeTo(pictureOnScreen(), QRect(960 - 240, 500 - 320, 480, 640)));
+            QCOMPARE(livePictureItem->keptScale(), 1.0f);
+        }
         m_view->m_nDevRotate = 0;
         m_view->OnShowFitSize();
         QCOMPARE(m_view->m_nRotate, 0);
