@@ -25,6 +25,7 @@
 #include "platform/copydatasender.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
+#include "scanner/qsnapwidget.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
 
@@ -265,6 +266,21 @@ private Q_SLOTS:
         m_view->onReadBarcode(); // the simulated desk carries a QR code with a bare link
         QCOMPARE(m_launcher.m_launches.size(), 1);
         QCOMPARE(m_launcher.m_launches[0].target, QString("http://kelvora.example/scan?id=42"));
+    }
+
+    void snapshotWithoutStillStartsNoDrag()
+    {
+        const QByteArray photos = m_bar->m_strImagePath;
+        m_bar->m_strImagePath = photos + "/missing/folder";
+        QSnapWidget *snap = m_view->snapWidget();
+        snap->mouseClick(); // returns after its bounded wait, without a drag
+        m_bar->m_strImagePath = photos;
+        QCOMPARE(snap->cursor().shape(), Qt::OpenHandCursor);
+        QFile log(logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QVERIFY(lines.contains("拍照失败: " + photos + "/missing/folder/"));
+        QVERIFY(lines.contains("抓图未生成文件, 不拖动: " + photos + "/missing/folder/"));
     }
 
     void focusReadsTheCameraZoom()
