@@ -1,0 +1,417 @@
+// The live frame path of the presenter view, end to end: a simulated camera feeds
+// QMainWidget in a 1920x1040 window, and per frame size and camera rate this
+// prints the rate delivered and shown, frames coalesced, latency from the frame
+// callback to the end of the paint that shows it, decode and paint times, CPU per
+// shown frame and resident memory, and the same frames decoded by
+// QPixmap::loadFromData for comparison.
+//
+// frame_path           short run (ctest, label bench): few frames per case
+// frame_path --full    5000 frames per case
+// frame_path --frames N
+// Runs offscreen unless QT_QPA_PLATFORM is set; on a real X server, e.g.
+//   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" frame_path --full
+//
+// The library enumerates cameras once per process, so every case runs in a child
+// process of this program (frame_path --case W H FPS FRAMES BASELINE).
+#include <QApplication>
+#include <QGraphicsView>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPixmap>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+#include <vector>
+
+#include "camera/bmpframebuffer.h"
+#include "camera/qmainwidget.h"
+#include "common/programwide.h"
+#include "optrelle.h"
+#include "viewing/qimageitem.h"
+
+namespace {
+
+qint64 nowNs(clockid_t clock = CLOCK_MONOTONIC)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+double residentMiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto at = size_t(fraction * double(values.size() - 1) + 0.5);
+    return values[std::min(at, values.size() - 1)];
+}
+
+double mean(const std::vector<double> &values)
+{
+    double sum = 0;
+    for (double value : values)
+        sum += value;
+    return values.empty() ? 0 : sum / double(values.size());
+}
+
+enum class Phase
+{
+    WarmUp,
+    Presenter,
+    Baseline,
+    Done
+};
+
+// Shared with the camera thread. The mutex makes "store the frame" and "note its
+// callback time" one step, so whoever takes the newest frame under it also reads
+// that frame's time.
+QMutex frameMutex;
+qint64 newestStamp = 0;
+std::atomic<int> callbacks = 0;
+std::atomic<Phase> phase = Phase::WarmUp;
+BmpFrameBuffer baselineBuffer;
+QObject *baselineReceiver = nullptr;
+void baselineDecode();
+
+void benchFrame(const void *data, int width, int height, int)
+{
+    const qint64 stamp = nowNs();
+    QMutexLocker lock(&frameMutex);
+    if (phase == Phase::Baseline) {
+        const BmpFrameBuffer::Stored stored = baselineBuffer.store(data, width, height);
+        if (stored.accepted && stored.notify)
+            QMetaObject::invokeMethod(baselineReceiver, &baselineDecode, Qt::QueuedConnection);
+    } else if (presenterView) {
+        presenterView->storeFrame(data, width, height);
+    }
+    newestStamp = stamp;
+    ++callbacks;
+}
+
+// Measurements of one phase, all on the GUI thread.
+struct Tally
+{
+    std::vector<double> latencyMs, decodeMs, paintMs;
+    int shown = 0;
+    int decodedUnshown = 0; // decoded, then replaced before any paint showed it
+};
+Tally tally;
+qint64 pendingStamp = 0; // callback time of the decoded frame not yet painted
+
+void frameDecoded(qint64 stamp, qint64 start, qint64 end)
+{
+    tally.decodeMs.push_back(double(end - start) / 1e6);
+    if (pendingStamp != 0)
+        ++tally.decodedUnshown;
+    pendingStamp = stamp;
+}
+
+QByteArray baselineFrame;
+
+// The straightforward path: the Qt image reader decodes every BMP.
+void baselineDecode()
+{
+    qint64 stamp = 0;
+    bool sizeChanged = false;
+    {
+        QMutexLocker lock(&frameMutex);
+        if (!baselineBuffer.take(baselineFrame, sizeChanged))
+            return;
+        stamp = newestStamp;
+    }
+    const qint64 start = nowNs();
+    QPixmap picture;
+    picture.loadFromData(baselineFrame, "BMP");
+    if (livePictureItem)
+        livePictureItem->setPixmap(picture);
+    if (phase == Phase::Baseline)
+        frameDecoded(stamp, start, nowNs());
+}
+
+// Times the presenter's own frame slot and the viewport's paints by delivering
+// those events itself, so it sees both their start and their end.
+class Probe : public QObject
+{
+public:
+    Probe(QObject *presenter, QObject *viewport) : m_presenter(presenter), m_viewport(viewport) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (m_delivering)
+            return false;
+        if (watched == m_presenter && event->type() == QEvent::MetaCall)
+            return frameSlot(event);
+        if (watched == m_viewport && event->type() == QEvent::Paint)
+            return paint(event);
+        return false;
+    }
+
+private:
+    bool deliver(QObject *to, QEvent *event)
+    {
+        m_delivering = true;
+        QCoreApplication::sendEvent(to, event);
+        m_delivering = false;
+        return true;
+    }
+
+    // The only queued calls the presenter gets here are its frameChange signals.
+    bool frameSlot(QEvent *event)
+    {
+        qint64 stamp = 0;
+        {
+            // The slot takes the newest frame microseconds later; a frame stored
+            // in between makes the latency read up to one frame interval long.
+            QMutexLocker lock(&frameMutex);
+            stamp = newestStamp;
+        }
+        const qint64 key = livePictureItem ? livePictureItem->pixmap().cacheKey() : 0;
+        const qint64 start = nowNs();
+        deliver(m_presenter, event);
+        const qint64 end = nowNs();
+        const bool decoded = livePictureItem && livePictureItem->pixmap().cacheKey() != key;
+        if (decoded && (phase == Phase::WarmUp || phase == Phase::Presenter))
+            frameDecoded(stamp, start, end);
+        return true;
+    }
+
+    bool paint(QEvent *event)
+    {
+        const qint64 start = nowNs();
+        deliver(m_viewport, event);
+        const qint64 end = nowNs();
+        if (pendingStamp != 0) {
+            tally.paintMs.push_back(double(end - start) / 1e6);
+            tally.latencyMs.push_back(double(end - pendingStamp) / 1e6);
+            ++tally.shown;
+            pendingStamp = 0;
+        }
+        return true;
+    }
+
+    QObject *m_presenter, *m_viewport;
+    bool m_delivering = false;
+};
+
+struct Span
+{
+    qint64 wall = 0, cpu = 0, guiCpu = 0;
+    int callbacks = 0;
+    quint64 coalesced = 0;
+    double rss = 0;
+};
+
+Span mark()
+{
+    return {nowNs(),
+            nowNs(CLOCK_PROCESS_CPUTIME_ID),
+            nowNs(CLOCK_THREAD_CPUTIME_ID),
+            callbacks.load(),
+            presenterView->frameBuffer().coalescedFrames(),
+            residentMiB()};
+}
+
+struct PhaseResult
+{
+    double deliveredFps = 0, shownFps = 0, cpuMs = 0, guiCpuMs = 0, rssBefore = 0, rssAfter = 0;
+    quint64 coalesced = 0;
+    int frames = 0;
+    Tally tally;
+};
+
+PhaseResult finish(const Span &from, const Span &to, quint64 coalesced)
+{
+    PhaseResult result;
+    const double seconds = double(to.wall - from.wall) / 1e9;
+    result.frames = to.callbacks - from.callbacks;
+    result.deliveredFps = result.frames / seconds;
+    result.tally = std::move(tally);
+    tally = {};
+    result.shownFps = result.tally.shown / seconds;
+    const int shown = std::max(result.tally.shown, 1);
+    result.cpuMs = double(to.cpu - from.cpu) / 1e6 / shown;
+    result.guiCpuMs = double(to.guiCpu - from.guiCpu) / 1e6 / shown;
+    result.rssBefore = from.rss;
+    result.rssAfter = to.rss;
+    result.coalesced = coalesced;
+    return result;
+}
+
+int runCase(int argc, char **argv)
+{
+    if (argc < 7)
+        return 2;
+    const int frames = std::atoi(argv[5]), baselineFrames = std::atoi(argv[6]);
+    QApplication app(argc, argv);
+    QObject receiver;
+    baselineReceiver = &receiver;
+
+    auto *view = new QMainWidget(nullptr);
+    view->resize(1920, 1040);
+    view->show();
+    auto *stage = view->findChild<QGraphicsView *>();
+    if (!stage)
+        return 3;
+    Probe probe(view, stage->viewport());
+    view->installEventFilter(&probe);
+    stage->viewport()->installEventFilter(&probe);
+    fnSetVideoCB(view->m_nMainCam, reinterpret_cast<void *>(&benchFrame));
+
+    // Warm-up: the first frames fit the picture and fill caches and pools, so
+    // memory is compared from there on.
+    const int warmUpShown = frames >= 1000 ? 10 : 3; // short runs must stay short
+    Span start;
+    PhaseResult presenter, baseline;
+    quint64 baselineCoalescedStart = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        switch (phase.load()) {
+        case Phase::WarmUp:
+            if (tally.shown >= warmUpShown) {
+                tally = {};
+                pendingStamp = 0;
+                start = mark();
+                phase = Phase::Presenter;
+            }
+            break;
+        case Phase::Presenter:
+            if (callbacks - start.callbacks >= frames) {
+                const Span end = mark();
+                {
+                    QMutexLocker lock(&frameMutex);
+                    phase = Phase::Baseline;
+                }
+                presenter = finish(start, end, end.coalesced - start.coalesced);
+                pendingStamp = 0;
+                start = mark();
+                baselineCoalescedStart = baselineBuffer.coalescedFrames();
+            }
+            break;
+        case Phase::Baseline:
+            if (callbacks - start.callbacks >= baselineFrames) {
+                const Span end = mark();
+                baseline =
+                    finish(start, end, baselineBuffer.coalescedFrames() - baselineCoalescedStart);
+                phase = Phase::Done;
+                fnSetVideoCB(view->m_nMainCam, nullptr);
+                app.quit();
+            }
+            break;
+        case Phase::Done:
+            break;
+        }
+    });
+    poll.start(5);
+    app.exec();
+
+    const Tally &ours = presenter.tally;
+    const double ourDecode = mean(ours.decodeMs), theirDecode = mean(baseline.tally.decodeMs);
+    std::printf("ROW|%sx%s|%s|%d|%.1f|%.1f|%llu|%d|%.1f|%.1f|%.2f|%.2f|%.2f|%.2f|%.0f|%.0f|%.2f|%."
+                "1f|%.1f|%.2f\n",
+                argv[2], argv[3], argv[4], presenter.frames, presenter.deliveredFps,
+                presenter.shownFps, static_cast<unsigned long long>(presenter.coalesced),
+                ours.decodedUnshown, percentile(ours.latencyMs, 0.5),
+                percentile(ours.latencyMs, 0.99), ourDecode, mean(ours.paintMs), presenter.cpuMs,
+                presenter.guiCpuMs, presenter.rssBefore, presenter.rssAfter, theirDecode,
+                baseline.shownFps, percentile(baseline.tally.latencyMs, 0.99),
+                theirDecode > 0 ? ourDecode / theirDecode : 0.0);
+    std::fflush(stdout);
+    delete view;
+    return 0;
+}
+
+struct Case
+{
+    int width, height, fps;
+};
+
+int runAll(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    int frames = 20, baselineFrames = 10; // the short run, for ctest
+    if (args.contains(QStringLiteral("--full"))) {
+        frames = 5000;
+        baselineFrames = 1000;
+    }
+    const qsizetype framesAt = args.indexOf(QStringLiteral("--frames"));
+    if (framesAt > 0 && framesAt + 1 < args.size()) {
+        frames = std::max(1, args.at(framesAt + 1).toInt());
+        baselineFrames = std::max(1, frames / 5);
+    }
+    const Case cases[] = {{1280, 720, 30},  {1280, 720, 240},  {1920, 1080, 30}, {1920, 1080, 240},
+                          {3840, 2160, 30}, {3840, 2160, 240}, {4000, 3000, 30}, {4000, 3000, 240}};
+
+    std::printf("frame path, window 1920x1040, platform %s, %d frames a case (baseline %d)\n\n",
+                qEnvironmentVariableIsSet("QT_QPA_PLATFORM")
+                    ? qgetenv("QT_QPA_PLATFORM").constData()
+                    : "offscreen",
+                frames, baselineFrames);
+    std::printf("| frame | asked fps | frames | delivered fps | shown fps | coalesced | decoded "
+                "unshown | latency p50 ms | latency p99 ms | decode ms | paint ms | CPU ms/shown | "
+                "GUI CPU ms/shown | RSS before MiB | RSS after MiB | loadFromData ms | baseline "
+                "shown fps | baseline p99 ms | decode ours/baseline |\n");
+    std::printf(
+        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+        "---:|---:|\n");
+    std::fflush(stdout);
+    int failures = 0;
+    for (const Case &c : cases) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("OPTRELLE_BACKEND"), QStringLiteral("sim"));
+        env.insert(QStringLiteral("OPTRELLE_CAMERAS"),
+                   QStringLiteral("15aa:1555@%1x%2/%3").arg(c.width).arg(c.height).arg(c.fps));
+        if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--case"), QString::number(c.width), QString::number(c.height),
+                     QString::number(c.fps), QString::number(frames),
+                     QString::number(baselineFrames)});
+        // A stalled camera must not hang the run: a frame a second is the floor.
+        const int limitMs = 30'000 + (frames + baselineFrames) * 1000;
+        if (!child.waitForFinished(limitMs))
+            child.kill(), child.waitForFinished();
+        const QByteArray out = child.readAllStandardOutput();
+        const qsizetype at = out.indexOf("ROW|");
+        if (child.exitCode() != 0 || at < 0) {
+            ++failures;
+            std::fprintf(stderr, "case %dx%d/%d failed:\n%s\n", c.width, c.height, c.fps,
+                         child.readAllStandardError().constData());
+            continue;
+        }
+        QByteArray row = out.mid(at + 3);
+        row.truncate(row.indexOf('\n'));
+        std::printf("%s |\n", row.constData());
+        std::fflush(stdout);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--case") == 0)
+        return runCase(argc, argv);
+    return runAll(argc, argv);
+}
