@@ -16,20 +16,8 @@ export OPTRELLE_BACKEND=sim OPTRELLE_CAMERAS=15aa:1555@640x480
 mkdir -p "$HOME" "$XDG_STATE_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 log=$XDG_STATE_HOME/kelvora/kelvora.log
 heard=$out/scribvane.txt
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-# Waits up to 10 s for a condition that the program brings about.
-wait_for() {
-    local what=$1; shift
-    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-    fail "timed out waiting for $what"
-}
+source "$(dirname "$0")/driving.sh"
 heard_lines() { [[ $(wc -l < "$heard") -ge $1 ]]; }
-window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-has_window() { [[ -n $(window_of "$1") ]]; }
-has_no_window() { [[ -z $(window_of "$1") ]]; }
 
 "$peer" listen Scribvane "$heard" & pids+=($!)
 wait_for "the stand-in annotation program" "$peer" probe Scribvane

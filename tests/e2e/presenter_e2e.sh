@@ -14,18 +14,7 @@ fi
 
 export OPTRELLE_BACKEND=sim XDG_RUNTIME_DIR=$out/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-# Waits up to 20 s for a condition that the program brings about.
-wait_for() {
-    local what=$1; shift
-    for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
-    fail "timed out waiting for $what"
-}
-window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-has_window() { [[ -n $(window_of "$1") ]]; }
+source "$(dirname "$0")/driving.sh"
 
 # A fresh home for one run of the program.
 new_home() {
