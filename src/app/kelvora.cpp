@@ -91,7 +91,7 @@ void Kelvora::toggleBarSide()
 
 void Kelvora::showCompareWindow(int)
 {
-    hidePresenterView();
+    showPresenterWindows(false, false);
 }
 
 void Kelvora::forwardImageToCompare(const QPixmap &, bool)
@@ -110,12 +110,12 @@ void Kelvora::createPresenterView()
     m_pMainWidget->show();
 }
 
-void Kelvora::hidePresenterView()
+void Kelvora::showPresenterWindows(bool presenter, bool snapshot)
 {
     if (!m_pMainWidget)
         return;
-    m_pMainWidget->hide();
-    m_pMainWidget->snapWidget()->hide();
+    m_pMainWidget->setVisible(presenter);
+    m_pMainWidget->snapWidget()->setVisible(snapshot);
 }
 
 void Kelvora::resizeEvent(QResizeEvent *event)
@@ -198,31 +198,25 @@ void Kelvora::OnExit()
 void Kelvora::OnGotoDesktop()
 {
     clearAnnotationScreen();
-    hidePresenterView();
+    showPresenterWindows(false, false);
 }
 
 void Kelvora::OnShowVisualizer()
 {
     clearAnnotationScreen();
-    if (m_pMainWidget) {
-        m_pMainWidget->show();
-        m_pMainWidget->snapWidget()->hide();
-    }
+    showPresenterWindows(true, false);
 }
 
 void Kelvora::OnCompare()
 {
     clearAnnotationScreen();
-    hidePresenterView();
+    showPresenterWindows(false, false);
 }
 
 void Kelvora::OnSnap()
 {
     clearAnnotationScreen();
-    if (m_pMainWidget) {
-        m_pMainWidget->hide();
-        m_pMainWidget->snapWidget()->show();
-    }
+    showPresenterWindows(false, true);
 }
 
 void Kelvora::OnRecSrn()

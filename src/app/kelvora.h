@@ -62,7 +62,7 @@ private:
     // A command from the annotation program; runs on the GUI thread.
     void onAnnotationCommand(const QByteArray &text);
     void createPresenterView();
-    void hidePresenterView();
+    void showPresenterWindows(bool presenter, bool snapshot);
 
     std::unique_ptr<Ui::KelvoraClass> ui;
     std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom

@@ -25,16 +25,16 @@ int readLe32(const QByteArray &bmp, int at)
 {
     return qFromLittleEndian<qint32>(bmp.constData() + at);
 }
-} // namespace
 
-void BmpFrameBuffer::writeHeader(char *bmp, int width, int height)
+// The header of a width x height frame, into the first 54 bytes of bmp.
+void writeHeader(char *bmp, int width, int height)
 {
     const auto imageBytes = quint32(pixelBytes(width, height));
-    std::memset(bmp, 0, headerSize);
+    std::memset(bmp, 0, BmpFrameBuffer::headerSize);
     bmp[0] = 'B';
     bmp[1] = 'M';
-    putLe32(bmp + 2, headerSize + imageBytes);
-    putLe32(bmp + 10, headerSize);
+    putLe32(bmp + 2, BmpFrameBuffer::headerSize + imageBytes);
+    putLe32(bmp + 10, BmpFrameBuffer::headerSize);
     putLe32(bmp + 14, 40);
     putLe32(bmp + 18, quint32(width));
     putLe32(bmp + 22, quint32(height));
@@ -42,6 +42,7 @@ void BmpFrameBuffer::writeHeader(char *bmp, int width, int height)
     putLe16(bmp + 28, 24);
     putLe32(bmp + 34, imageBytes);
 }
+} // namespace
 
 BmpFrameBuffer::Stored BmpFrameBuffer::store(const void *pixels, int width, int height)
 {

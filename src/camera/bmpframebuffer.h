@@ -26,15 +26,13 @@ public:
     Stored store(const void *pixels, int width, int height);
 
     // GUI thread. Swaps the waiting frame into bmp; bmp's old bytes take the next
-    // frame, so a steady stream allocates nothing. sizeChanged tells whether the size changed since
-    // the frame taken before. False when no frame is waiting.
+    // frame, so a steady stream allocates nothing. sizeChanged tells whether the
+    // size changed since the frame taken before. False when no frame is waiting.
     bool take(QByteArray &bmp, bool &sizeChanged);
 
     // Frames that were overwritten before the GUI took them.
     quint64 coalescedFrames() const;
 
-    // Writes the header of a width x height frame into the first 54 bytes of bmp.
-    static void writeHeader(char *bmp, int width, int height);
     // The frame of a buffer made by this class, upright, as a 32-bit picture.
     static QImage toImage(const QByteArray &bmp);
 
