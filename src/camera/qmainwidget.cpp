@@ -102,6 +102,9 @@ QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique
         Dialogs::current().message(QStringLiteral("请连接设备!"), QString());
         std::exit(0);
     }
+    // Before the first frame can come: a frame waiting unannounced would keep the
+    // buffer from announcing any later one.
+    connect(this, &QMainWidget::frameChange, this, &QMainWidget::OnFrameChange);
     openMainCamera();
     fillResolutionList();
     ui->pushButtonOpenFolder->hide();
@@ -195,7 +198,6 @@ void QMainWidget::openMainCamera()
 
 void QMainWidget::connectSignals()
 {
-    connect(this, &QMainWidget::frameChange, this, &QMainWidget::OnFrameChange);
     connect(ui->comboBoxRes, &QComboBox::currentIndexChanged, this,
             &QMainWidget::onResolutionChange);
     const struct
