@@ -491,6 +491,10 @@ void QMainWidget::resizeEvent(QResizeEvent *event)
     m_nMargin = metrics.margin;
     layoutButtons();
     applyButtonIcons();
+    // The picture fits the area it was placed in: place it afresh in the new one.
+    // Also the first frame can be placed before the launcher sizes the window.
+    if (!m_pItem->pixmap().isNull())
+        Q_EMIT frameChange(true);
 }
 
 void QMainWidget::layoutButtons()

@@ -164,6 +164,12 @@ private Q_SLOTS:
         m_view->m_nDevRotate = 0;
         m_view->OnShowFitSize();
         QCOMPARE(m_view->m_nRotate, 0);
+
+        // A new window size places the picture afresh in the new area.
+        m_view->resize(1000, 494);
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(videoArea()->rect(), 640, 480)));
+        m_view->resize(1920, 1040);
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
     }
 
     void stillsFollowListAndRotation()

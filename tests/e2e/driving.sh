@@ -3,7 +3,12 @@
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# Keeps the screen as it was in OUTPUT_DIR/failure.png.
+fail() {
+    echo "FAIL after ${SECONDS} s: $*" >&2
+    import -window root "$out/failure.png" 2>/dev/null || true
+    exit 1
+}
 # Waits up to 20 s for a condition that the program brings about.
 wait_for() {
     local what=$1; shift
