@@ -18,15 +18,19 @@
 #include "camera/cameramodels.h"
 #include "camera/commandbarlayout.h"
 #include "camera/presentercommand.h"
+#include "camera/qbottomlayer.h"
+#include "camera/qfocuswidget.h"
+#include "camera/qtoplayer.h"
+#include "camera/stillcapture.h"
 #include "camera/zoomindicator.h"
 #include "common/log.h"
 #include "common/paths.h"
 #include "common/programwide.h"
-#include "common/stillname.h"
 #include "optrelle.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "scanner/qsnapwidget.h"
+#include "scanner/qsubcamwidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/rotationfile.h"
 #include "viewing/picturestage.h"
@@ -35,6 +39,7 @@
 namespace {
 constexpr int pictureMode = 4; // picture property value 4; 0 is text mode
 constexpr int zoomTipTicks = 6;
+constexpr int zoomProperty = 5; // the camera control of the optical zoom
 
 // Runs on the camera's capture thread.
 void onVideoFrame(const void *data, int width, int height, int)
@@ -85,11 +90,7 @@ QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique
     writeLog("准备创建视频窗口");
     buildPictureStage();
 
-    const QRect desk = workArea();
-    m_pSnapWidget = new QSnapWidget(nullptr);
-    m_pSnapWidget->move(desk.width() - m_pSnapWidget->width() - 50,
-                        desk.height() - m_pSnapWidget->height() - 60);
-    m_pSnapWidget->hide();
+    createFloatingTools();
 
     setWindowTitle(QStringLiteral("DuzeVovad"));
     connect(&m_commandListener, &CopyDataListener::received, this,
@@ -109,6 +110,18 @@ QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique
     fillResolutionList();
     ui->pushButtonOpenFolder->hide();
 
+    const QRect desk = workArea();
+    m_pBottomLayer = new QBottomLayer(nullptr);
+    m_pTopLayer = new QTopLayer(nullptr);
+    for (QWidget *layer :
+         {static_cast<QWidget *>(m_pBottomLayer), static_cast<QWidget *>(m_pTopLayer)}) {
+        layer->resize(desk.width(), desk.height() - 40);
+        layer->move(0, 0);
+    }
+    m_pTopLayer->setTarget(m_pBottomLayer);
+    m_pBottomLayer->hide();
+    m_pTopLayer->hide();
+
     m_nTimerId = startTimer(200);
     setWindowIcon(QIcon(QString::fromLocal8Bit(programFolder() + "res/logo.png")));
     connectSignals();
@@ -119,11 +132,31 @@ QMainWidget::~QMainWidget()
     writeLog("~QMainWidget()");
     // Once this returns the callback is not running and never runs again.
     fnCloseCamera(m_nMainCam);
+    // The secondary camera may be feeding this view after a swap, and paints into
+    // a window that goes with it.
+    if (m_pSubCamWidget)
+        fnCloseCamera(m_nSubCam);
     killTimer(m_nTimerId);
     QImageItem::setZoomScaleListener(nullptr);
     livePictureItem = nullptr;
     presenterView = nullptr;
     delete m_pSnapWidget;
+    delete m_pFocusWidget;
+    delete m_pTopLayer;
+    delete m_pBottomLayer;
+    delete m_pSubCamWidget;
+}
+
+void QMainWidget::createFloatingTools()
+{
+    const QRect desk = workArea();
+    m_pSnapWidget = new QSnapWidget(nullptr);
+    m_pSnapWidget->move(desk.width() - m_pSnapWidget->width() - 50,
+                        desk.height() - m_pSnapWidget->height() - 60);
+    m_pSnapWidget->hide();
+    m_pFocusWidget = new QFocusWidget(nullptr);
+    m_pFocusWidget->move((desk.width() - m_pFocusWidget->width()) / 2, desk.height() - 92);
+    m_pFocusWidget->hide();
 }
 
 void QMainWidget::buildPictureStage()
@@ -220,6 +253,8 @@ void QMainWidget::connectSignals()
         {ui->pushButtonMin, &QMainWidget::onMin},
         {ui->pushButtonReadBar, &QMainWidget::onReadBarcode},
         {ui->pushButtonFocus, &QMainWidget::onToggleFocus},
+        {ui->pushButtonSpotlight, &QMainWidget::onSpotlight},
+        {ui->pushButtonSwitch, &QMainWidget::onSwitch},
     };
     for (const auto &click : clicks)
         connect(click.button, &QPushButton::clicked, this, click.slot);
@@ -283,12 +318,9 @@ QString QMainWidget::capturePhoto()
 {
     if (!launcherWindow)
         return {};
-    QByteArray path =
-        timeStampStillName(launcherWindow->m_strImagePath, launcherWindow->m_strImageFormat);
-    if (path.size() >= PATH_MAX || fnCapture(m_nMainCam, path.data()) != 1) {
-        writeLog("拍照失败: %s", path.constData());
+    QByteArray path = newPhotoPath();
+    if (!captureStill(m_nMainCam, path))
         return QString::fromLocal8Bit(path);
-    }
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
     if (m_nResIndex == 0 && modelSize.isValid())
         fnResampleImage(path.data(), modelSize.width(), modelSize.height());
@@ -400,8 +432,51 @@ void QMainWidget::OnZoomOut()
 
 void QMainWidget::onSubCam()
 {
-    if (m_nSubCam < 0)
+    if (m_nSubCam < 0) {
         Dialogs::current().message(QStringLiteral("未发现副头"), QStringLiteral("提示"));
+        return;
+    }
+    openSubCamWidget();
+}
+
+// Created once; showing it again does not reopen the camera.
+void QMainWidget::openSubCamWidget()
+{
+    if (!m_pSubCamWidget) {
+        m_pSubCamWidget = new QSubCamWidget(nullptr);
+        m_pSubCamWidget->openCamera(m_nSubCam);
+    }
+    m_pSubCamWidget->show();
+}
+
+// The presenter then draws the secondary camera's frames and the secondary window
+// paints the main camera; every other command still addresses the main camera.
+void QMainWidget::onSwitch()
+{
+    openSubCamWidget();
+    void *callback = reinterpret_cast<void *>(&onVideoFrame);
+    const OptrelleWindowId snapWindow = m_pSnapWidget->winId();
+    const OptrelleWindowId subWindow = m_pSubCamWidget->previewWinId();
+    if (!m_bSwitched) {
+        fnSetVideoCB(m_nMainCam, nullptr);
+        fnSetVideoCB(m_nSubCam, callback);
+        fnSetHWND(m_nSubCam, snapWindow);
+        fnSetHWND(m_nMainCam, subWindow);
+    } else {
+        fnSetVideoCB(m_nMainCam, callback);
+        fnSetVideoCB(m_nSubCam, nullptr);
+        fnSetHWND(m_nMainCam, snapWindow);
+        fnSetHWND(m_nSubCam, subWindow);
+    }
+    m_bSwitched = !m_bSwitched;
+}
+
+void QMainWidget::onSpotlight()
+{
+    const bool on = ui->pushButtonSpotlight->isChecked();
+    // The top layer is shown last so that it lies above the mask.
+    m_pBottomLayer->setVisible(on);
+    m_pTopLayer->setVisible(on);
 }
 
 void QMainWidget::onCompare()
@@ -420,12 +495,25 @@ void QMainWidget::onReadBarcode()
         Dialogs::current().message(text, QStringLiteral("条码识别结果"));
 }
 
+void QMainWidget::getZoomRange(int &min, int &max, int &value, int &step, bool &automatic)
+{
+    min = fnGetCameraControl(m_nMainCam, zoomProperty, 1);
+    max = fnGetCameraControl(m_nMainCam, zoomProperty, 2);
+    value = fnGetCameraControl(m_nMainCam, zoomProperty, 5);
+    step = fnGetCameraControl(m_nMainCam, zoomProperty, 3);
+    automatic = false;
+}
+
+void QMainWidget::setZoomValue(int value, bool automatic)
+{
+    fnSetCameraProp(m_nMainCam, value, zoomProperty, automatic);
+}
+
 void QMainWidget::onToggleFocus()
 {
-    const int min = fnGetCameraControl(m_nMainCam, 5, 1);
-    const int max = fnGetCameraControl(m_nMainCam, 5, 2);
-    const int value = fnGetCameraControl(m_nMainCam, 5, 5);
-    const int step = fnGetCameraControl(m_nMainCam, 5, 3);
+    int min = 0, max = 0, value = 0, step = 0;
+    bool automatic = false;
+    getZoomRange(min, max, value, step, automatic);
     writeLog("lMin = %d, lMax = %d, val = %d step = %d", min, max, value, step);
     if (max <= 0 || max > 10000) {
         QPushButton *button = ui->pushButtonFocus;
@@ -433,7 +521,9 @@ void QMainWidget::onToggleFocus()
         // Shown at once, not after the usual hover delay.
         QCoreApplication::postEvent(button,
                                     new QHelpEvent(QEvent::ToolTip, button->pos(), QCursor::pos()));
+        return;
     }
+    m_pFocusWidget->setVisible(ui->pushButtonFocus->isChecked());
 }
 
 void QMainWidget::onRecord()

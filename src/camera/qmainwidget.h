@@ -16,8 +16,12 @@ class QMainWidget;
 class QGraphicsScene;
 class QGraphicsTextItem;
 class QGraphicsView;
+class QBottomLayer;
+class QFocusWidget;
 class QImageItem;
 class QSnapWidget;
+class QSubCamWidget;
+class QTopLayer;
 
 // The presenter view: the full-screen live picture of the main document camera,
 // with its command bar. It finds the cameras, opens the main one (the library
@@ -46,16 +50,26 @@ public:
 
     void fillResolutionList();
 
+    // The main camera's optical zoom, for the zoom panel; automatic is never set.
+    void getZoomRange(int &min, int &max, int &value, int &step, bool &automatic);
+    void setZoomValue(int value, bool automatic);
+
     QSnapWidget *snapWidget() const { return m_pSnapWidget; }
+    QFocusWidget *focusWidget() const { return m_pFocusWidget; }
+    QBottomLayer *bottomLayer() const { return m_pBottomLayer; }
+    QTopLayer *topLayer() const { return m_pTopLayer; }
+    // Null until the secondary camera is first asked for.
+    QSubCamWidget *subCamWidget() const { return m_pSubCamWidget; }
     const BmpFrameBuffer &frameBuffer() const { return m_frameBuffer; }
 
     int m_nMainCam = -1;
     int m_nSubCam = -1;
     int m_nCamCount = 0;
-    int m_nDevRotate = 0; // from the rotation file; 90 and 270 take effect
-    int m_nRotate = 0;    // of the view, also applied to stills
-    int m_nShowMode = 0;  // 0 fit to the area, 1 real size
-    int m_nResIndex = 0;  // resolution-list entry last applied
+    int m_nDevRotate = 0;     // from the rotation file; 90 and 270 take effect
+    int m_nRotate = 0;        // of the view, also applied to stills
+    int m_nShowMode = 0;      // 0 fit to the area, 1 real size
+    int m_nResIndex = 0;      // resolution-list entry last applied
+    bool m_bSwitched = false; // the two cameras' outputs are exchanged
 
 Q_SIGNALS:
     // refit: the picture must be placed afresh.
@@ -81,6 +95,8 @@ public Q_SLOTS:
     void onRecord();
     void onOpenFolder();
     void onCapture();
+    void onSpotlight();
+    void onSwitch();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -89,6 +105,8 @@ protected:
 
 private:
     void buildPictureStage();
+    void createFloatingTools();
+    void openSubCamWidget();
     void findCameras();
     void openMainCamera();
     void connectSignals();
@@ -103,6 +121,10 @@ private:
     QGraphicsScene *m_pScene = nullptr;
     QGraphicsTextItem *m_pZoomText = nullptr;
     QSnapWidget *m_pSnapWidget = nullptr;
+    QFocusWidget *m_pFocusWidget = nullptr;
+    QBottomLayer *m_pBottomLayer = nullptr;
+    QTopLayer *m_pTopLayer = nullptr;
+    QSubCamWidget *m_pSubCamWidget = nullptr;
     CopyDataListener m_commandListener;
 
     BmpFrameBuffer m_frameBuffer;

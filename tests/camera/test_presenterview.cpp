@@ -10,8 +10,10 @@
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QImageReader>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 
 #include <cstdio>
@@ -19,13 +21,16 @@
 #include <memory>
 
 #include "app/kelvora.h"
+#include "camera/qfocuswidget.h"
 #include "camera/qmainwidget.h"
 #include "common/log.h"
 #include "common/programwide.h"
 #include "platform/copydatasender.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
+#include "optrelle.h"
 #include "scanner/qsnapwidget.h"
+#include "scanner/qsubcamwidget.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
 
@@ -289,15 +294,72 @@ private Q_SLOTS:
         QVERIFY(lines.contains("抓图未生成文件, 不拖动: " + photos + "/missing/folder/"));
     }
 
-    void focusReadsTheCameraZoom()
+    // The panel spans the camera's own zoom range; its buttons stop at the ends
+    // and every value reaches the camera.
+    void focusPanelDrivesTheCameraZoom()
     {
         QPushButton *focus = button("pushButtonFocus");
+        QWidget *panel = m_view->focusWidget();
+        auto *slider = panel->findChild<QSlider *>("horizontalSlider");
+        auto *text = panel->findChild<QLineEdit *>("lineEditVal");
+        auto *add = panel->findChild<QPushButton *>("pushButtonAdd");
+        auto *sub = panel->findChild<QPushButton *>("pushButtonSub");
+        const auto cameraZoom = [this] { return fnGetCameraControl(m_view->m_nMainCam, 5, 5); };
         focus->click();
+        QVERIFY(panel->isVisible());
         QFile log(logFilePath());
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().contains("lMin = 0, lMax = 100, val = 50 step = 10"));
-        QVERIFY(focus->toolTip() != QString("当前设备不支持光学变焦"));
+        QCOMPARE(slider->minimum(), 0);
+        QCOMPARE(slider->maximum(), 100);
+        QCOMPARE(slider->value(), 50);
+        QCOMPARE(text->text(), QString("50"));
+
+        add->click();
+        QCOMPARE(slider->value(), 60);
+        QCOMPARE(cameraZoom(), 60);
+        for (int press = 0; press < 8; ++press)
+            sub->click();
+        QCOMPARE(text->text(), QString("0"));
+        QCOMPARE(cameraZoom(), 0);
+        for (int press = 0; press < 12; ++press)
+            add->click();
+        QCOMPARE(text->text(), QString("100"));
+        QCOMPARE(cameraZoom(), 100);
+        slider->setValue(35); // a drag passes every value
+        QCOMPARE(cameraZoom(), 35);
+
         focus->click();
+        QVERIFY(!panel->isVisible());
+        QVERIFY(panel->geometry().contains(
+            panel->findChild<QWidget *>("checkBoxAuto")->geometry().translated(panel->pos())));
+        m_view->setZoomValue(50, false);
+    }
+
+    void secondaryCameraWindowAndSwap()
+    {
+        QDir photos(QString::fromLocal8Bit(m_bar->m_strImagePath));
+        const QStringList before = photos.entryList(QDir::Files);
+        button("pushButtonSubCam")->click();
+        QSubCamWidget *sub = m_view->subCamWidget();
+        QVERIFY(sub && sub->isVisible());
+        QCOMPARE(sub->camera(), m_view->m_nSubCam);
+        sub->findChild<QPushButton *>("pushButtonCapture")->click();
+        QCOMPARE(photos.entryList(QDir::Files).size(), before.size() + 1);
+        sub->findChild<QPushButton *>("pushButtonClose")->click();
+        QVERIFY(!sub->isVisible());
+
+        // The main camera at 1280 x 720, the secondary one at 640 x 480.
+        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
+        list->setCurrentIndex(2);
+        waitForFrameWidth(1280);
+        button("pushButtonSwitch")->click();
+        QVERIFY(sub->isVisible());
+        waitForFrameWidth(640);
+        button("pushButtonSwitch")->click();
+        waitForFrameWidth(1280);
+        list->setCurrentIndex(1);
+        waitForFrameWidth(640);
     }
 };
 
