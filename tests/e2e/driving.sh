@@ -1,5 +1,17 @@
-# Shared by the end-to-end scripts (sourced): the programs they start are killed
-# on exit, failures end the script, and conditions are waited for, not slept for.
+# Shared by the end-to-end scripts (sourced once $out is set): the programs they
+# start are killed on exit, failures end the script, and conditions are waited
+# for, not slept for.
+
+# Runs the calling script again inside xvfb-run, on a 1920x1080 screen that keeps
+# the contents of covered windows, so that a window under another can be looked at.
+enter_virtual_screen() {
+    if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
+        rm -rf "$out" && mkdir -p "$out"
+        KELVORA_E2E_INSIDE=1 exec xvfb-run -a -s "-screen 0 1920x1080x24 +bs" "$0" "$@"
+    fi
+    export OPTRELLE_BACKEND=sim XDG_RUNTIME_DIR=$out/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
 
@@ -18,3 +30,52 @@ wait_for() {
 window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_window() { [[ -n $(window_of "$1") ]]; }
 has_no_window() { [[ -z $(window_of "$1") ]]; }
+
+# A fresh home for one run of the program.
+new_home() {
+    export HOME=$out/$1 XDG_STATE_HOME=$out/$1/state
+    mkdir -p "$HOME" "$XDG_STATE_HOME"
+    log=$XDG_STATE_HOME/kelvora/kelvora.log
+    photos=$HOME/Documents/Kelvora
+}
+log_has() { [[ -f $log ]] && grep -qF -- "$1" "$log"; }
+
+# The stills in the photo folder, by their time-stamp names.
+stills() { find "$photos" -maxdepth 1 -regextype posix-egrep -regex '.*/[0-9]{14}\.jpg' 2>/dev/null; }
+has_still() { [[ -n $(stills) ]]; }
+# Checks the one new still's size and removes it, so that the next one, taken in
+# the same second, is new as well.
+take_still_of() {
+    local what=$1 size=$2 file
+    wait_for "$what" has_still
+    file=$(stills)
+    [[ $(wc -l <<< "$file") == 1 ]] || fail "$what: more than one still: $file"
+    [[ $(identify -format '%wx%h' "$file") == "$size" ]] \
+        || fail "$what is $(identify -format '%wx%h' "$file"), not $size"
+    rm -f "$file"
+}
+
+# The live picture's bounding box "W H X Y" on screen, against the stage's green,
+# within the video area less the view's frame and the launcher bar: 1856 x 1036 at
+# (2, 2). A picture filling the height is 1036 high here.
+picture_box() {
+    import -window root "$out/screen.png"
+    convert "$out/screen.png" -crop 1856x1036+2+2 +repage -bordercolor 'rgb(9,96,57)' -border 1 \
+        -fuzz 10% -trim -format '%w %h %X %Y' info: | sed 's/+//g' | {
+        read -r w h x y
+        echo "$w $h $((x + 1)) $((y + 1))"
+    }
+}
+picture_width_near() {
+    local box; read -ra box <<< "$(picture_box)"
+    (( box[0] >= $1 - 6 && box[0] <= $1 + 6 ))
+}
+
+# The command bar: 21 slots of 40 pixels with 3-pixel gaps, centred in 1920.
+bar_button() {
+    local slot=$1 margin=$(((1920 - 20 * 40 - 17 * 3) / 2)) gaps
+    gaps=$((slot <= 6 ? slot : slot - 2))
+    xdotool mousemove $((margin + slot * 40 + gaps * 3 + 20)) 1060 click 1
+}
+# The launcher bar, 50 x 254 at the right edge, buttons 32 pixels apart.
+launcher_button() { xdotool mousemove $(($2 + 25)) $((784 + $1 * 32 + 15)) click 1; }

@@ -6,17 +6,12 @@
 set -euo pipefail
 
 kelvora=$1 peer=$2 out=$3
-if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
-    rm -rf "$out" && mkdir -p "$out"
-    KELVORA_E2E_INSIDE=1 exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
-fi
-
-export HOME=$out/home XDG_STATE_HOME=$out/state XDG_RUNTIME_DIR=$out/runtime
-export OPTRELLE_BACKEND=sim OPTRELLE_CAMERAS=15aa:1555@640x480
-mkdir -p "$HOME" "$XDG_STATE_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/driving.sh"
+enter_virtual_screen "$@"
+export HOME=$out/home XDG_STATE_HOME=$out/state OPTRELLE_CAMERAS=15aa:1555@640x480
+mkdir -p "$HOME" "$XDG_STATE_HOME"
 log=$XDG_STATE_HOME/kelvora/kelvora.log
 heard=$out/scribvane.txt
-source "$(dirname "$0")/driving.sh"
 heard_lines() { [[ $(wc -l < "$heard") -ge $1 ]]; }
 
 "$peer" listen Scribvane "$heard" & pids+=($!)

@@ -7,64 +7,13 @@
 set -euo pipefail
 
 kelvora=$1 peer=$2 droptarget=$3 out=$4
-if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
-    rm -rf "$out" && mkdir -p "$out"
-    KELVORA_E2E_INSIDE=1 exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
-fi
-
-export OPTRELLE_BACKEND=sim XDG_RUNTIME_DIR=$out/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 source "$(dirname "$0")/driving.sh"
+enter_virtual_screen "$@"
 
-# A fresh home for one run of the program.
-new_home() {
-    export HOME=$out/$1 XDG_STATE_HOME=$out/$1/state
-    mkdir -p "$HOME" "$XDG_STATE_HOME"
-    log=$XDG_STATE_HOME/kelvora/kelvora.log
-    photos=$HOME/Documents/Kelvora
-}
-log_has() { [[ -f $log ]] && grep -qF -- "$1" "$log"; }
-
-# The stills in the photo folder, by their time-stamp names.
-stills() { find "$photos" -maxdepth 1 -regextype posix-egrep -regex '.*/[0-9]{14}\.jpg' 2>/dev/null; }
-has_still() { [[ -n $(stills) ]]; }
-# Checks the one new still's size and removes it, so that the next one, taken in
-# the same second, is new as well.
-take_still_of() {
-    local what=$1 size=$2 file
-    wait_for "$what" has_still
-    file=$(stills)
-    [[ $(wc -l <<< "$file") == 1 ]] || fail "$what: more than one still: $file"
-    [[ $(identify -format '%wx%h' "$file") == "$size" ]] \
-        || fail "$what is $(identify -format '%wx%h' "$file"), not $size"
-    rm -f "$file"
-}
-
-# The live picture's bounding box "W H X Y" on screen, against the stage's green,
-# within the video area less the view's frame and the launcher bar: 1856 x 1036 at
-# (2, 2). A picture filling the height is 1036 high here.
-picture_box() {
-    import -window root "$out/screen.png"
-    convert "$out/screen.png" -crop 1856x1036+2+2 +repage -bordercolor 'rgb(9,96,57)' -border 1 \
-        -fuzz 10% -trim -format '%w %h %X %Y' info: | sed 's/+//g' | {
-        read -r w h x y
-        echo "$w $h $((x + 1)) $((y + 1))"
-    }
-}
-picture_width_near() {
-    local box; read -ra box <<< "$(picture_box)"
-    (( box[0] >= $1 - 6 && box[0] <= $1 + 6 ))
-}
 pixel_at() { convert "$out/screen.png" -format "%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]" -crop "1x1+$1+$2" info:; }
 area_digest() { import -window root -crop 1920x1040+0+0 rgb:- | md5sum; }
 picture_changed_from() { [[ $(area_digest) != "$1" ]]; }
 
-# The command bar: 21 slots of 40 pixels with 3-pixel gaps, centred in 1920.
-bar_button() {
-    local slot=$1 margin=$(((1920 - 20 * 40 - 17 * 3) / 2)) gaps
-    gaps=$((slot <= 6 ? slot : slot - 2))
-    xdotool mousemove $((margin + slot * 40 + gaps * 3 + 20)) 1060 click 1
-}
 capture_button() { bar_button 13; }
 rotate_left_button() { bar_button 10; }
 rotate_right_button() { bar_button 11; }
@@ -76,8 +25,6 @@ choose_resolution_entry() { # opens the list, then walks down from entry 0
     wait_for "the resolution list to open" list_open
     xdotool key Home $(printf 'Down %.0s' $(seq "$1")) Return
 }
-# The launcher bar, 50 x 254 at the right edge, buttons 32 pixels apart.
-launcher_button() { xdotool mousemove $(($2 + 25)) $((784 + $1 * 32 + 15)) click 1; }
 
 # --- No camera: a message asks for one (its text is checked by the unit test),
 # and the program ends cleanly once it is closed.
