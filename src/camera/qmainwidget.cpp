@@ -28,6 +28,7 @@
 #include "platform/programlauncher.h"
 #include "scanner/qsnapwidget.h"
 #include "shell/annotationprogram.h"
+#include "shell/qsettingdlg.h"
 #include "shell/rotationfile.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
@@ -205,6 +206,7 @@ void QMainWidget::connectSignals()
         QPushButton *button;
         void (QMainWidget::*slot)();
     } clicks[] = {
+        {ui->pushButtonSettings, &QMainWidget::onSettings},
         {ui->pushButtonSubCam, &QMainWidget::onSubCam},
         {ui->pushButtonRealSize, &QMainWidget::OnShowRealSize},
         {ui->pushButtonFitSize, &QMainWidget::OnShowFitSize},
@@ -396,6 +398,12 @@ void QMainWidget::OnZoomIn()
 void QMainWidget::OnZoomOut()
 {
     m_pItem->zoomAt(0.8333333f, QPointF(-1, -1));
+}
+
+void QMainWidget::onSettings()
+{
+    QSettingDlg dialog(nullptr);
+    dialog.exec();
 }
 
 void QMainWidget::onSubCam()
