@@ -31,17 +31,17 @@ QSettingDlg::QSettingDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique
 {
     ui->setupUi(this);
     setWindowFlags(Qt::WindowStaysOnTopHint);
+    for (const char *format : stillFormats)
+        ui->comboBoxFileFormat->addItem(QString::fromLatin1(format));
     if (launcherWindow) {
         ui->lineEditImagePath->setText(QString::fromLocal8Bit(launcherWindow->m_strImagePath));
         ui->lineEditPPTPath->setText(QString::fromLocal8Bit(launcherWindow->m_strPptPath));
+        // The format in force, selected before the connections: opening the
+        // dialog changes nothing.
+        const int inForce = ui->comboBoxFileFormat->findText(
+            QString::fromLocal8Bit(launcherWindow->m_strImageFormat));
+        ui->comboBoxFileFormat->setCurrentIndex(qMax(0, inForce));
     }
-    for (const char *format : stillFormats)
-        ui->comboBoxFileFormat->addItem(QString::fromLatin1(format));
-    // Shows the format in force; selected before the connections, so opening the
-    // dialog changes nothing.
-    const QString format =
-        launcherWindow ? QString::fromLocal8Bit(launcherWindow->m_strImageFormat) : QString();
-    ui->comboBoxFileFormat->setCurrentIndex(qMax(0, ui->comboBoxFileFormat->findText(format)));
     showGuidePage(false);
     ui->groupBoxFaultDetect->hide();
     ui->comboBoxDev->hide();

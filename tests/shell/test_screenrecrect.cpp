@@ -37,9 +37,6 @@ private Q_SLOTS:
         QCOMPARE(frame.geometry(),
                  QRect(QPoint(0, 0), QGuiApplication::primaryScreen()->availableGeometry().size()));
         QCOMPARE(frame.handles().close, QScreenRecRect::handlesFor(frame.size()).close);
-        QVERIFY(frame.testAttribute(Qt::WA_TranslucentBackground));
-        QVERIFY(frame.windowFlags().testFlags(Qt::SubWindow | Qt::FramelessWindowHint |
-                                              Qt::WindowStaysOnTopHint));
     }
 
     // A 300 x 200 frame at (100, 100): left handle (0, 91)-(20, 107), top (141, 0)-
