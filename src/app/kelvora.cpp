@@ -16,6 +16,7 @@
 #include "platform/programlauncher.h"
 #include "scanner/qsnapwidget.h"
 #include "shell/annotationprogram.h"
+#include "shell/qscreenrecrect.h"
 #include "shell/settingsfile.h"
 
 namespace {
@@ -57,6 +58,10 @@ Kelvora::Kelvora()
     createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
+    writeLog("m_pScreenRec创建对象");
+    // Sizes itself to the desktop; no command shows it.
+    m_pScreenRec = new QScreenRecRect(nullptr);
+    m_pScreenRec->hide();
 
     connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);

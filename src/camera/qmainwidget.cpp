@@ -32,6 +32,7 @@
 #include "scanner/qsnapwidget.h"
 #include "scanner/qsubcamwidget.h"
 #include "shell/annotationprogram.h"
+#include "shell/qsettingdlg.h"
 #include "shell/rotationfile.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
@@ -238,6 +239,7 @@ void QMainWidget::connectSignals()
         QPushButton *button;
         void (QMainWidget::*slot)();
     } clicks[] = {
+        {ui->pushButtonSettings, &QMainWidget::onSettings},
         {ui->pushButtonSubCam, &QMainWidget::onSubCam},
         {ui->pushButtonRealSize, &QMainWidget::OnShowRealSize},
         {ui->pushButtonFitSize, &QMainWidget::OnShowFitSize},
@@ -428,6 +430,12 @@ void QMainWidget::OnZoomIn()
 void QMainWidget::OnZoomOut()
 {
     m_pItem->zoomAt(0.8333333f, QPointF(-1, -1));
+}
+
+void QMainWidget::onSettings()
+{
+    QSettingDlg dialog(nullptr);
+    dialog.exec();
 }
 
 void QMainWidget::onSubCam()

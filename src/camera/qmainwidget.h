@@ -88,6 +88,8 @@ public Q_SLOTS:
     void OnShowFitSize();
     void OnZoomIn();
     void OnZoomOut();
+    // Runs a new settings dialog modally; it is gone when this returns.
+    void onSettings();
     void onSubCam();
     void onCompare();
     void onReadBarcode();
