@@ -17,6 +17,8 @@
 #include "scanner/qsnapwidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/settingsfile.h"
+#include "viewing/qcompareimage.h"
+#include "viewing/qimageviewwidget.h"
 
 namespace {
 // Stands in for the Office path of the Windows program until the settings name one.
@@ -57,6 +59,7 @@ Kelvora::Kelvora()
     createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
+    createViewingWindows();
 
     connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);
@@ -89,14 +92,17 @@ void Kelvora::toggleBarSide()
     move(barPosition(m_nBarX, deskHeight));
 }
 
-void Kelvora::showCompareWindow(int)
+void Kelvora::showCompareWindow(int mode)
 {
     showPresenterWindows(false, false);
+    if (m_pCompare)
+        m_pCompare->showMode(mode);
 }
 
-void Kelvora::forwardImageToCompare(const QPixmap &, bool)
+void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
 {
-    // Nothing to do until the comparison window is there to show live frames.
+    if (m_pCompare)
+        m_pCompare->showLiveImage(frame, refit);
 }
 
 void Kelvora::createPresenterView()
@@ -108,6 +114,22 @@ void Kelvora::createPresenterView()
     m_pMainWidget->resize(m_nDeskWidth, m_nDeskHeight);
     m_pMainWidget->move(0, 0);
     m_pMainWidget->show();
+}
+
+void Kelvora::createViewingWindows()
+{
+    const auto placeHidden = [this](QWidget *window) {
+        window->setWindowFlags(Qt::FramelessWindowHint);
+        window->resize(m_nDeskWidth, m_nDeskHeight);
+        window->move(0, 0);
+        window->hide();
+    };
+    writeLog("m_pCompare创建对象");
+    m_pCompare = new QCompareImage(nullptr);
+    placeHidden(m_pCompare);
+    writeLog("m_pImageViewWidget创建对象");
+    m_pImageViewWidget = new QImageViewWidget(nullptr);
+    placeHidden(m_pImageViewWidget);
 }
 
 void Kelvora::showPresenterWindows(bool presenter, bool snapshot)
@@ -210,7 +232,7 @@ void Kelvora::OnShowVisualizer()
 void Kelvora::OnCompare()
 {
     clearAnnotationScreen();
-    showPresenterWindows(false, false);
+    showCompareWindow(0);
 }
 
 void Kelvora::OnSnap()
