@@ -95,8 +95,12 @@ void Kelvora::toggleBarSide()
 void Kelvora::showCompareWindow(int mode)
 {
     showPresenterWindows(false, false);
-    if (m_pCompare)
-        m_pCompare->showMode(mode);
+    if (!m_pCompare)
+        return;
+    m_pCompare->showMode(mode);
+    // The bar is the only way out of the full-screen comparison window: keep it
+    // above, also where no window manager holds always-on-top windows there.
+    raise();
 }
 
 void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
