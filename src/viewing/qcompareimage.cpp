@@ -48,10 +48,12 @@ void QCompareImage::showMode(int mode)
         return;
     const bool paired = mode == 1;
     ui->widget_2->setVisible(!paired);
-    // The host takes the bar's room at once, so the cells are laid out for it.
+    // Shown first: a first showing rebuilds the remembered grid, which may be
+    // smaller than the two cells needed here.
+    show();
+    // The host takes or gives back the bar's room at once, so the cells fit it.
     layout()->activate();
     buildCells(2);
-    show();
     if (!paired)
         return;
     m_listCells[0]->showSnapshot();

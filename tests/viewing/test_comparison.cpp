@@ -90,10 +90,10 @@ private:
         m_dialogs.m_chosenFile = file;
         button(target, "pushButtonOpen")->click();
     }
-    // The window at a size whose cell host is the given size (the bar is 40 high).
+    // The plain window at a size whose cell host is the given size (the bar is 40 high).
     void showWithHost(const QSize &host)
     {
-        m_compare->show();
+        m_compare->showMode(0);
         m_compare->resize(host + QSize(0, 40));
         QVERIFY(QTest::qWaitForWindowExposed(m_compare));
         QCOMPARE(m_compare->findChild<QWidget *>("widget")->size(), host);
@@ -232,6 +232,20 @@ private Q_SLOTS:
         QVERIFY(m_compare->findChild<QWidget *>("widget_2")->isVisible());
         QVERIFY(!cell(0)->m_bLive && !cell(1)->m_bLive && cell(0)->fileName().isEmpty());
         QCOMPARE(cell(1)->geometry(), QRect(40 + 600, 0, 600, 840));
+    }
+
+    // A window resized while hidden rebuilds its remembered single cell when it
+    // is shown; the pairing still gets its two.
+    void pairedModeAfterOneCellAndHiddenResize()
+    {
+        showWithHost(QSize(1292, 800));
+        button(m_compare, "pushButton1Cell")->click();
+        m_compare->hide();
+        m_compare->resize(1000, 640);
+        m_bar->showCompareWindow(1);
+        QCOMPARE(m_compare->cells().size(), 2);
+        QVERIFY(cell(1)->m_bLive && !cell(0)->fileName().isEmpty());
+        QCOMPARE(cell(1)->geometry(), QRect(40 + 454, 0, 454, 640));
     }
 
     void frameWithoutLiveCellChangesNothing()
