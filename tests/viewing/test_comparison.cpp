@@ -113,8 +113,6 @@ private Q_SLOTS:
         QVERIFY(m_compare && m_viewer);
         QVERIFY(m_compare->isHidden() && m_viewer->isHidden());
         QCOMPARE(m_compare->windowTitle(), QString("同屏对比"));
-        QVERIFY(logText().contains("m_pCompare创建对象  kelvora"));
-        QVERIFY(logText().contains("m_pImageViewWidget创建对象  kelvora"));
         QTRY_VERIFY(!livePictureItem->pixmap().isNull());
         presenterView->OnLock();
     }
@@ -215,7 +213,6 @@ private Q_SLOTS:
         QVERIFY(shows(live->pictureItem(), frame));
         const QRect fit = fitRect(live->pictureArea()->rect(), 640, 480);
         QVERIFY(closeTo(live->pictureItem()->sceneBoundingRect(), fit));
-        QVERIFY(fit.bottom() < live->pictureArea()->height());
         const QString logged = QString("rc.width = %1, rc.height = %2, ratio = %3")
                                    .arg(fit.width())
                                    .arg(fit.height())
