@@ -18,6 +18,8 @@
 #include "shell/annotationprogram.h"
 #include "shell/qscreenrecrect.h"
 #include "shell/settingsfile.h"
+#include "viewing/qcompareimage.h"
+#include "viewing/qimageviewwidget.h"
 
 namespace {
 // Stands in for the Office path of the Windows program until the settings name one.
@@ -58,6 +60,7 @@ Kelvora::Kelvora()
     createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
+    createViewingWindows();
     writeLog("m_pScreenRec创建对象");
     // Sizes itself to the desktop; no command shows it.
     m_pScreenRec = new QScreenRecRect(nullptr);
@@ -94,14 +97,21 @@ void Kelvora::toggleBarSide()
     move(barPosition(m_nBarX, deskHeight));
 }
 
-void Kelvora::showCompareWindow(int)
+void Kelvora::showCompareWindow(int mode)
 {
     showPresenterWindows(false, false);
+    if (!m_pCompare)
+        return;
+    m_pCompare->showMode(mode);
+    // The bar is the only way out of the full-screen comparison window: keep it
+    // above, also where no window manager holds always-on-top windows there.
+    raise();
 }
 
-void Kelvora::forwardImageToCompare(const QPixmap &, bool)
+void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
 {
-    // Nothing to do until the comparison window is there to show live frames.
+    if (m_pCompare)
+        m_pCompare->showLiveImage(frame, refit);
 }
 
 void Kelvora::createPresenterView()
@@ -113,6 +123,22 @@ void Kelvora::createPresenterView()
     m_pMainWidget->resize(m_nDeskWidth, m_nDeskHeight);
     m_pMainWidget->move(0, 0);
     m_pMainWidget->show();
+}
+
+void Kelvora::createViewingWindows()
+{
+    const auto placeHidden = [this](QWidget *window) {
+        window->setWindowFlags(Qt::FramelessWindowHint);
+        window->resize(m_nDeskWidth, m_nDeskHeight);
+        window->move(0, 0);
+        window->hide();
+    };
+    writeLog("m_pCompare创建对象");
+    m_pCompare = new QCompareImage(nullptr);
+    placeHidden(m_pCompare);
+    writeLog("m_pImageViewWidget创建对象");
+    m_pImageViewWidget = new QImageViewWidget(nullptr);
+    placeHidden(m_pImageViewWidget);
 }
 
 void Kelvora::showPresenterWindows(bool presenter, bool snapshot)
@@ -215,7 +241,7 @@ void Kelvora::OnShowVisualizer()
 void Kelvora::OnCompare()
 {
     clearAnnotationScreen();
-    showPresenterWindows(false, false);
+    showCompareWindow(0);
 }
 
 void Kelvora::OnSnap()

@@ -13,6 +13,8 @@ class KelvoraClass;
 class QPixmap;
 class QPushButton;
 class QMainWidget;
+class QCompareImage;
+class QImageViewWidget;
 class QScreenRecRect;
 
 // The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
@@ -29,7 +31,8 @@ public:
 
     // Moves the bar to the other screen edge.
     void toggleBarSide();
-    // Hides the presenter view and its snapshot window for the comparison window.
+    // Hides the presenter view and its snapshot window and opens the comparison
+    // window: mode 0 plain, mode 1 paired (a fresh still beside the live picture).
     void showCompareWindow(int mode);
     // Hands the presenter's newest frame on to the comparison window.
     void forwardImageToCompare(const QPixmap &frame, bool refit);
@@ -41,6 +44,10 @@ public:
     QByteArray m_strPptPath;
     QByteArray m_strCapPath;
     QByteArray m_strImageFormat;
+
+    // The image viewer, created once without a parent; never deleted, it ends with
+    // the process. The comparison window and its cells show pictures in it.
+    QImageViewWidget *m_pImageViewWidget = nullptr;
 
 public Q_SLOTS:
     void OnExit();
@@ -63,12 +70,14 @@ private:
     // A command from the annotation program; runs on the GUI thread.
     void onAnnotationCommand(const QByteArray &text);
     void createPresenterView();
+    void createViewingWindows();
     void showPresenterWindows(bool presenter, bool snapshot);
 
     std::unique_ptr<Ui::KelvoraClass> ui;
     std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom
     QMainWidget *m_pMainWidget = nullptr;     // owned; destroyed by OnExit
     QScreenRecRect *m_pScreenRec = nullptr;   // never deleted: lives until the process ends
+    QCompareImage *m_pCompare = nullptr;      // never deleted: ends with the process
     CopyDataListener m_commandListener;
 
     int m_nDeskWidth = 0;

@@ -71,6 +71,9 @@ picture_width_near() {
     (( box[0] >= $1 - 6 && box[0] <= $1 + 6 ))
 }
 
+# "R G B" of the pixel at X Y of an image file.
+pixel_of() { convert "$1" -format "%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
+
 # The command bar: 21 slots of 40 pixels with 3-pixel gaps, centred in 1920.
 bar_button() {
     local slot=$1 margin=$(((1920 - 20 * 40 - 17 * 3) / 2)) gaps

@@ -10,7 +10,6 @@ kelvora=$1 peer=$2 droptarget=$3 out=$4
 source "$(dirname "$0")/driving.sh"
 enter_virtual_screen "$@"
 
-pixel_at() { convert "$out/screen.png" -format "%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]" -crop "1x1+$1+$2" info:; }
 area_digest() { import -window root -crop 1920x1040+0+0 rgb:- | md5sum; }
 picture_changed_from() { [[ $(area_digest) != "$1" ]]; }
 
@@ -145,8 +144,8 @@ read -ra turned <<< "$(picture_box)"
 import -window root "$out/turned.png"
 [[ ${turned[1]} == 1036 ]] || fail "turned picture is ${turned[*]}"
 middle=$((turned[3] + 518))
-[[ $(pixel_at $((turned[2] + 20)) $middle) == "0 0 255" ]] || fail "left of the turned picture is not blue"
-[[ $(pixel_at $((turned[2] + turned[0] - 20)) $middle) == "255 0 0" ]] \
+[[ $(pixel_of "$out/screen.png" $((turned[2] + 20)) $middle) == "0 0 255" ]] || fail "left of the turned picture is not blue"
+[[ $(pixel_of "$out/screen.png" $((turned[2] + turned[0] - 20)) $middle) == "255 0 0" ]] \
     || fail "right of the turned picture is not red"
 launcher_button 7 1868 # Exit
 status=0; wait "$app" || status=$?

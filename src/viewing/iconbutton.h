@@ -1,0 +1,7 @@
+#pragma once
+
+class QPushButton;
+
+// The icon step of the comparison forms: the button shows only its icon, flat,
+// at a fixed square size.
+void makeIconButton(QPushButton *button, const char *iconResource, int side);
