@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "scanner/qsnapwidget.h"
+#include "scanner/qvideowidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/settingsfile.h"
 
@@ -57,6 +58,11 @@ Kelvora::Kelvora()
     createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
+
+    writeLog("m_pVideoWidget创建对象");
+    m_pVideoWidget = new QVideoWidget(nullptr);
+    m_pVideoWidget->setGeometry(QRect(QPoint(0, 0), desk.size()));
+    m_pVideoWidget->hide();
 
     connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);
@@ -240,6 +246,8 @@ void Kelvora::OnOpenPPT()
 void Kelvora::OnShowVideo()
 {
     clearAnnotationScreen();
+    m_pVideoWidget->show();
+    m_pVideoWidget->raise();
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
 }

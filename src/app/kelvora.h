@@ -13,6 +13,7 @@ class KelvoraClass;
 class QPixmap;
 class QPushButton;
 class QMainWidget;
+class QVideoWidget;
 
 // The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
 // screen edge that switches between the tool windows and starts the outside
@@ -67,6 +68,7 @@ private:
     std::unique_ptr<Ui::KelvoraClass> ui;
     std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom
     QMainWidget *m_pMainWidget = nullptr;     // owned; destroyed by OnExit
+    QVideoWidget *m_pVideoWidget = nullptr;   // the scanner window; lives as long as the process
     CopyDataListener m_commandListener;
 
     int m_nDeskWidth = 0;
