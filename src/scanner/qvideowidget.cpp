@@ -14,6 +14,7 @@
 #include "common/programwide.h"
 #include "common/stillname.h"
 #include "optrelle.h"
+#include "pagefold.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/tempfolder.h"
@@ -50,6 +51,7 @@ QVideoWidget::QVideoWidget(QWidget *parent)
     connect(ui->pushButtonRotRight, &QPushButton::clicked, this, &QVideoWidget::OnRotRight);
     connect(ui->checkBoxAutoCrop, &QCheckBox::clicked, this, &QVideoWidget::onAutoCrop);
     connect(ui->pushButtonTimerCap, &QPushButton::clicked, this, &QVideoWidget::OnTimerCap);
+    connect(ui->pushButtonPDFCap, &QPushButton::clicked, this, &QVideoWidget::OnPDFCap);
     connect(ui->checkBoxManualCrop, &QCheckBox::clicked, this, &QVideoWidget::onManualCrop);
     connect(ui->pushButtonClose, &QPushButton::clicked, this, &QVideoWidget::onCloseWindow);
     connect(ui->pushButtonOCR, &QPushButton::clicked, this, &QVideoWidget::onOCR);
@@ -123,6 +125,25 @@ void QVideoWidget::onAutoCrop()
 void QVideoWidget::OnTimerCap()
 {
     m_pMultiCapDlg->show();
+}
+
+void QVideoWidget::OnPDFCap()
+{
+    const QByteArray still = captureTemporaryStill();
+    if (still.isEmpty())
+        return;
+    const QByteArray pdf = timeStampStillName(captureFolder(), "pdf");
+    ClearAll();
+    AddImage(still.constData());
+    if (!MakePDF(pdf.constData(), nullptr)) {
+        // The name was free before, so anything there now is a remnant that would pass for a scan.
+        QFile::remove(QString::fromLocal8Bit(pdf));
+        writeLog("PDF生成失败: %s", pdf.constData());
+        Dialogs::current().message(
+            QStringLiteral("PDF文件无法保存: %1").arg(QString::fromLocal8Bit(pdf)),
+            QStringLiteral("提示"));
+    }
+    QFile::remove(QString::fromLocal8Bit(still));
 }
 
 void QVideoWidget::onManualCrop()

@@ -32,6 +32,7 @@ public Q_SLOTS:
     void OnRotRight();
     void onAutoCrop();
     void OnTimerCap();
+    void OnPDFCap();
     void onManualCrop();
     void onCloseWindow();
     void onOCR();
