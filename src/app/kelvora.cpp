@@ -248,6 +248,8 @@ void Kelvora::OnShowVideo()
     clearAnnotationScreen();
     m_pVideoWidget->show();
     m_pVideoWidget->raise();
+    // The bar stays above the full-screen window it opened, window manager or not.
+    raise();
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
 }
