@@ -91,6 +91,7 @@ private Q_SLOTS:
         qputenv("OPTRELLE_CAMERAS", "0ac8:c498@640x480");
         m_bar = std::make_unique<Kelvora>();
         m_capFolder = QDir::tempPath() + QStringLiteral("/pdf captures");
+        QDir(m_capFolder).removeRecursively();
         QDir().mkpath(m_capFolder);
         launcherWindow->m_strCapPath = m_capFolder.toLocal8Bit();
         QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
