@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "scanner/qsnapwidget.h"
+#include "scanner/qvideowidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/qscreenrecrect.h"
 #include "shell/settingsfile.h"
@@ -65,6 +66,11 @@ Kelvora::Kelvora()
     // Sizes itself to the desktop; no command shows it.
     m_pScreenRec = new QScreenRecRect(nullptr);
     m_pScreenRec->hide();
+
+    writeLog("m_pVideoWidget创建对象");
+    m_pVideoWidget = new QVideoWidget(nullptr);
+    m_pVideoWidget->setGeometry(QRect(QPoint(0, 0), desk.size()));
+    m_pVideoWidget->hide();
 
     connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);
@@ -271,6 +277,10 @@ void Kelvora::OnOpenPPT()
 void Kelvora::OnShowVideo()
 {
     clearAnnotationScreen();
+    m_pVideoWidget->show();
+    m_pVideoWidget->raise();
+    // The bar stays above the full-screen window it opened, window manager or not.
+    raise();
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
 }

@@ -16,6 +16,7 @@ class QMainWidget;
 class QCompareImage;
 class QImageViewWidget;
 class QScreenRecRect;
+class QVideoWidget;
 
 // The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
 // screen edge that switches between the tool windows and starts the outside
@@ -78,6 +79,7 @@ private:
     QMainWidget *m_pMainWidget = nullptr;     // owned; destroyed by OnExit
     QScreenRecRect *m_pScreenRec = nullptr;   // never deleted: lives until the process ends
     QCompareImage *m_pCompare = nullptr;      // never deleted: ends with the process
+    QVideoWidget *m_pVideoWidget = nullptr;   // the scanner window; lives as long as the process
     CopyDataListener m_commandListener;
 
     int m_nDeskWidth = 0;

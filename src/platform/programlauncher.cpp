@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "platform/clock.h"
+
 namespace {
 ProgramLauncher realLauncher;
 ProgramLauncher *installedLauncher = &realLauncher;
@@ -23,6 +25,30 @@ bool ProgramLauncher::open(const QString &target, const QString &parameters, Sho
     if (info.isFile() && info.isExecutable())
         return QProcess::startDetached(target, QProcess::splitCommand(parameters));
     return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+ProgramLauncher::RunOutcome ProgramLauncher::run(const QString &program,
+                                                 const QStringList &arguments, quint32 timeoutMs,
+                                                 const std::function<void(quint32)> &whileWaiting)
+{
+    constexpr int passMs = 100;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return RunOutcome::NotStarted;
+
+    const quint32 start = Clock::current().tickCount();
+    while (!process.waitForFinished(passMs)) {
+        const quint32 elapsed = Clock::current().tickCount() - start;
+        if (elapsed > timeoutMs) {
+            process.kill();
+            process.waitForFinished();
+            return RunOutcome::TimedOut;
+        }
+        whileWaiting(elapsed);
+    }
+    return RunOutcome::Finished;
 }
 
 ProgramLauncher &ProgramLauncher::current()

@@ -114,14 +114,14 @@ private Q_SLOTS:
 
         const QByteArray work = QDir::homePath().toLocal8Bit() + "/Documents/Kelvora";
         // The picture's scene logs its events after these.
-        QCOMPARE(loggedMessages().mid(0, 17),
+        QCOMPARE(loggedMessages().mid(0, 18),
                  (QByteArrayList{"程序初始化", "m_pMainWidget创建对象", "准备创建视频窗口",
                                  "准备打开摄像头启动预览", "摄像头个数为1",
                                  "主头索引为: 0, 副头索引为: -1", "启动摄像头0预览", "设置视频回调",
                                  "准备初始化分辨率", "m_pDrawPanel创建对象", "m_pCompare创建对象",
                                  "m_pImageViewWidget创建对象", "m_pScreenRec创建对象",
-                                 "准备创建工作目录: " + work, "准备读取配置信息", "resizeEvent",
-                                 "初始化设置完成"}));
+                                 "m_pVideoWidget创建对象", "准备创建工作目录: " + work,
+                                 "准备读取配置信息", "resizeEvent", "初始化设置完成"}));
         QCOMPARE(launcher.m_launches.size(), 1);
         QCOMPARE(launcher.m_launches[0].target, QString(programFolder() + "scribvane"));
         QCOMPARE(launcher.m_launches[0].parameters, QString("--kelvora"));

@@ -55,9 +55,9 @@ messages=$(sed -e 's/^.\{22\}//' -e 's/  kelvora\r$//' "$log")
 expected_start=$(printf '%s\n' 程序初始化 m_pMainWidget创建对象 准备创建视频窗口 \
     准备打开摄像头启动预览 摄像头个数为1 "主头索引为: 0, 副头索引为: -1" 启动摄像头0预览 \
     设置视频回调 准备初始化分辨率 m_pDrawPanel创建对象 m_pCompare创建对象 \
-    m_pImageViewWidget创建对象 m_pScreenRec创建对象 "准备创建工作目录: $HOME/Documents/Kelvora" \
-    准备读取配置信息 resizeEvent 初始化设置完成)
-[[ $(head -n 17 <<< "$messages") == "$expected_start" ]] || fail "start-up log: $messages"
+    m_pImageViewWidget创建对象 m_pScreenRec创建对象 m_pVideoWidget创建对象 \
+    "准备创建工作目录: $HOME/Documents/Kelvora" 准备读取配置信息 resizeEvent 初始化设置完成)
+[[ $(head -n 18 <<< "$messages") == "$expected_start" ]] || fail "start-up log: $messages"
 [[ $(grep -c '^查找到画板窗口$' <<< "$messages") == 7 ]] || fail "ClearSrn log lines: $messages"
 [[ $(grep -v '^sceneEvent$' <<< "$messages" | tail -n 4) == \
     $'OnExit 程序退出\n~QMainWidget()\n~Kelvora()\nOnExit 程序退出' ]] \

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "jpegheader.h"
+
+#include <string>
+#include <vector>
+
+namespace pagefold {
+
+struct JpegImage
+{
+    std::string bytes;
+    JpegHeader header;
+};
+
+// A PDF with one page per image, in order, each page exactly the image's size
+// at its density, the image's bytes embedded unchanged as a DCTDecode stream.
+// Throws qpdf's exceptions.
+std::string pdfOfImages(const std::vector<JpegImage> &images);
+
+} // namespace pagefold

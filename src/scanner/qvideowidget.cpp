@@ -1,0 +1,253 @@
+#include "qvideowidget.h"
+#include "ui_qvideowidget.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QMouseEvent>
+
+#include <climits>
+
+#include "app/kelvora.h"
+#include "camera/qmainwidget.h"
+#include "common/log.h"
+#include "common/paths.h"
+#include "common/programwide.h"
+#include "common/stillname.h"
+#include "optrelle.h"
+#include "pagefold.h"
+#include "platform/dialogs.h"
+#include "platform/programlauncher.h"
+#include "platform/tempfolder.h"
+#include "scanner/qfaultdetectdlg.h"
+#include "scanner/qmulticapdialog.h"
+#include "scanner/textrecognition.h"
+#include "shell/settingsfile.h"
+
+namespace {
+const QString recordStartText = QStringLiteral("开始录像");
+const QString recordStopText = QStringLiteral("停止录像");
+
+// Writes the current frame to path; true only when the file is there.
+bool captureTo(int camera, QByteArray &path)
+{
+    return path.size() < PATH_MAX && fnCapture(camera, path.data()) == 1 && isExistingFile(path);
+}
+} // namespace
+
+QVideoWidget::QVideoWidget(QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QVideoWidget>())
+{
+    ui->setupUi(this);
+    scannerWindow = this;
+    setWindowFlags(Qt::FramelessWindowHint);
+    m_pMultiCapDlg = new QMultiCapDialog(nullptr);
+    m_pMultiCapDlg->hide();
+    ui->lineEditCapPath->setText(QString::fromLocal8Bit(captureFolder()));
+
+    connect(ui->pushButtonOpenFolder, &QPushButton::clicked, this, &QVideoWidget::onOpenFolder);
+    connect(ui->pushButtonBrowser, &QPushButton::clicked, this, &QVideoWidget::OnBrowser);
+    connect(ui->pushButtonCapture, &QPushButton::clicked, this, &QVideoWidget::OnCapture);
+    connect(ui->pushButtonRotLeft, &QPushButton::clicked, this, &QVideoWidget::OnRotLeft);
+    connect(ui->pushButtonRotRight, &QPushButton::clicked, this, &QVideoWidget::OnRotRight);
+    connect(ui->checkBoxAutoCrop, &QCheckBox::clicked, this, &QVideoWidget::onAutoCrop);
+    connect(ui->pushButtonTimerCap, &QPushButton::clicked, this, &QVideoWidget::OnTimerCap);
+    connect(ui->pushButtonPDFCap, &QPushButton::clicked, this, &QVideoWidget::OnPDFCap);
+    connect(ui->checkBoxManualCrop, &QCheckBox::clicked, this, &QVideoWidget::onManualCrop);
+    connect(ui->pushButtonClose, &QPushButton::clicked, this, &QVideoWidget::onCloseWindow);
+    connect(ui->pushButtonOCR, &QPushButton::clicked, this, &QVideoWidget::onOCR);
+    connect(ui->pushButtonRecord, &QPushButton::clicked, this, &QVideoWidget::onRecord);
+    connect(ui->pushButtonZoomIn, &QPushButton::clicked, this, &QVideoWidget::OnZoomIn);
+    connect(ui->pushButtonZoomOut, &QPushButton::clicked, this, &QVideoWidget::OnZoomOut);
+}
+
+QVideoWidget::~QVideoWidget()
+{
+    delete m_pMultiCapDlg;
+    if (scannerWindow == this)
+        scannerWindow = nullptr;
+}
+
+int QVideoWidget::mainCamera() const
+{
+    return presenterView ? presenterView->m_nMainCam : -1;
+}
+
+QByteArray QVideoWidget::captureFolder() const
+{
+    return launcherWindow ? launcherWindow->m_strCapPath : QByteArray();
+}
+
+void QVideoWidget::onOpenFolder()
+{
+    ProgramLauncher::current().open(QString::fromLocal8Bit(captureFolder()));
+}
+
+void QVideoWidget::OnBrowser()
+{
+    if (!launcherWindow)
+        return;
+    const QString chosen = Dialogs::current().existingDirectory(
+        this, QStringLiteral("选择目录"), QString::fromLocal8Bit(launcherWindow->m_strWorkPath));
+    if (storeChosenPath(launcherWindow->m_strCapPath, chosen, "cappath",
+                        launcherWindow->m_strWorkPath))
+        ui->lineEditCapPath->setText(chosen);
+}
+
+void QVideoWidget::OnCapture()
+{
+    if (!launcherWindow)
+        return;
+    QByteArray path = timeStampStillName(captureFolder(), launcherWindow->m_strImageFormat);
+    if (!captureTo(mainCamera(), path))
+        writeLog("拍照失败: %s", path.constData());
+}
+
+void QVideoWidget::OnRotLeft()
+{
+    fnRotateLeft(mainCamera());
+}
+
+void QVideoWidget::OnRotRight()
+{
+    fnRotateRight(mainCamera());
+}
+
+void QVideoWidget::onAutoCrop()
+{
+    const bool on = ui->checkBoxAutoCrop->isChecked();
+    if (on) {
+        fnSetMouseMode(mainCamera(), 0);
+        ui->checkBoxManualCrop->setChecked(false);
+    }
+    fnEnableAutoCrop(mainCamera(), on);
+}
+
+void QVideoWidget::OnTimerCap()
+{
+    m_pMultiCapDlg->show();
+}
+
+void QVideoWidget::OnPDFCap()
+{
+    const QByteArray still = captureTemporaryStill();
+    if (still.isEmpty())
+        return;
+    const QByteArray pdf = timeStampStillName(captureFolder(), "pdf");
+    ClearAll();
+    AddImage(still.constData());
+    if (!MakePDF(pdf.constData(), nullptr)) {
+        // The name was free before, so anything there now is a remnant that would pass for a scan.
+        QFile::remove(QString::fromLocal8Bit(pdf));
+        writeLog("PDF生成失败: %s", pdf.constData());
+        Dialogs::current().message(
+            QStringLiteral("PDF文件无法保存: %1").arg(QString::fromLocal8Bit(pdf)),
+            QStringLiteral("提示"));
+    }
+    QFile::remove(QString::fromLocal8Bit(still));
+}
+
+void QVideoWidget::onManualCrop()
+{
+    if (ui->checkBoxManualCrop->isChecked()) {
+        ui->checkBoxAutoCrop->setChecked(false);
+        fnEnableAutoCrop(mainCamera(), false);
+        fnSetMouseMode(mainCamera(), 1);
+    } else {
+        fnSetMouseMode(mainCamera(), 0);
+    }
+}
+
+void QVideoWidget::onCloseWindow()
+{
+    hide();
+}
+
+void QVideoWidget::onOCR()
+{
+    // Without a still there is nothing to recognise; the dialog opens empty.
+    const QByteArray still = captureTemporaryStill();
+    QByteArray text;
+    if (!still.isEmpty()) {
+        text = recognizeText(still, this);
+        QFile::remove(QString::fromLocal8Bit(still));
+    }
+    QFaultDetectDlg dialog(this);
+    dialog.setResultText(text);
+    dialog.exec();
+}
+
+void QVideoWidget::onRecord()
+{
+    if (ui->pushButtonRecord->text() == recordStartText) {
+        const QByteArray path = timeStampStillName(captureFolder(), "wmv");
+        if (fnStartRecord(mainCamera(), path.constData(), true) != 1) {
+            writeLog("录像无法开始: %s", path.constData());
+            Dialogs::current().message(QStringLiteral("录像无法开始, 请检查保存路径: %1")
+                                           .arg(QString::fromLocal8Bit(path)),
+                                       QStringLiteral("提示"));
+            return;
+        }
+        ui->pushButtonRecord->setText(recordStopText);
+        ui->pushButtonClose->setEnabled(false);
+    } else {
+        ui->pushButtonRecord->setText(recordStartText);
+        fnStopRecord(mainCamera());
+        ui->pushButtonClose->setEnabled(true);
+    }
+}
+
+void QVideoWidget::OnZoomIn()
+{
+    fnZoomIn(mainCamera());
+}
+
+void QVideoWidget::OnZoomOut()
+{
+    fnZoomOut(mainCamera());
+}
+
+void QVideoWidget::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    fnOnLMouseDown(ui->widgetPreview->winId(), at.x(), at.y());
+}
+
+void QVideoWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    fnOnLMouseUp(ui->widgetPreview->winId(), at.x(), at.y());
+}
+
+void QVideoWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    fnOnMouseMove(ui->widgetPreview->winId(), at.x(), at.y());
+}
+
+void QVideoWidget::closeEvent(QCloseEvent *event)
+{
+    // Accepting only hides a window that is not deleted on close.
+    event->accept();
+}
+
+void QVideoWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    ui->lineEditCapPath->setText(QString::fromLocal8Bit(captureFolder()));
+    fnSetHWND(mainCamera(), ui->widgetPreview->winId());
+}
+
+QByteArray QVideoWidget::captureTemporaryStill()
+{
+    const QString folder = privateTemporaryFolder();
+    if (folder.isEmpty()) {
+        writeLog("无法创建临时文件夹");
+        return {};
+    }
+    QByteArray path = timeStampStillName(folder.chopped(1).toLocal8Bit(), "jpg");
+    if (!captureTo(mainCamera(), path)) {
+        writeLog("临时拍照失败: %s", path.constData());
+        return {};
+    }
+    return path;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class QVideoWidget;
+}
+class QMultiCapDialog;
+
+// The scanner workstation for a high-speed document camera: the main camera's
+// live video, painted by the camera library into the preview area, and a side
+// panel of document commands (stills into the capture folder, turning, zoom,
+// timed series, PDF, text recognition, recording, two crop modes). Created
+// once by the launcher, hidden; closing only hides it.
+class QVideoWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit QVideoWidget(QWidget *parent = nullptr);
+    ~QVideoWidget() override;
+
+    QMultiCapDialog *multiCapDialog() const { return m_pMultiCapDlg; }
+
+public Q_SLOTS:
+    void onOpenFolder();
+    void OnBrowser();
+    void OnCapture();
+    void OnRotLeft();
+    void OnRotRight();
+    void onAutoCrop();
+    void OnTimerCap();
+    void OnPDFCap();
+    void onManualCrop();
+    void onCloseWindow();
+    void onOCR();
+    void onRecord();
+    void OnZoomIn();
+    void OnZoomOut();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    int mainCamera() const;
+    QByteArray captureFolder() const;
+    // A fresh JPEG still in the private temporary folder; empty when the camera
+    // wrote none.
+    QByteArray captureTemporaryStill();
+
+    std::unique_ptr<Ui::QVideoWidget> ui;
+    QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program
+};
