@@ -236,12 +236,14 @@ void Kelvora::OnGotoDesktop()
 {
     clearAnnotationScreen();
     showPresenterWindows(false, false);
+    m_pCompare->hide();
 }
 
 void Kelvora::OnShowVisualizer()
 {
     clearAnnotationScreen();
     showPresenterWindows(true, false);
+    m_pCompare->hide();
 }
 
 void Kelvora::OnCompare()
@@ -253,6 +255,8 @@ void Kelvora::OnCompare()
 void Kelvora::OnSnap()
 {
     clearAnnotationScreen();
+    m_pVideoWidget->hide();
+    m_pCompare->hide();
     showPresenterWindows(false, true);
 }
 
@@ -283,4 +287,5 @@ void Kelvora::OnShowVideo()
     raise();
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
+    m_pCompare->hide();
 }
