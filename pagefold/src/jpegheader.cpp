@@ -6,7 +6,6 @@ namespace pagefold {
 
 namespace {
 
-constexpr double defaultDpi = 300;
 constexpr double centimetresPerInch = 2.54;
 
 enum Marker : uint8_t
@@ -96,7 +95,6 @@ std::optional<JpegHeader> readJpegHeader(std::string_view jpeg)
         !endsWithEndOfImage(jpeg))
         return std::nullopt;
     JpegHeader header;
-    header.dpiX = header.dpiY = defaultDpi;
     bool frameRead = false;
     size_t at = 2;
     while (at + 1 < jpeg.size()) {

@@ -13,7 +13,7 @@ struct JpegHeader
     int width = 0;
     int height = 0;
     int components = 0; // 1 gray, 3 colour, 4 CMYK
-    double dpiX = 300;
+    double dpiX = 300;  // when the file names no density
     double dpiY = 300;
     bool adobe = false;
 };
