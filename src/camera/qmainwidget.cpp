@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
-#include <climits>
 #include <cstdlib>
 
 #include "app/kelvora.h"

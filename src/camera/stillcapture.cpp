@@ -4,6 +4,7 @@
 
 #include "app/kelvora.h"
 #include "common/log.h"
+#include "common/paths.h"
 #include "common/programwide.h"
 #include "common/stillname.h"
 #include "optrelle.h"
@@ -17,7 +18,8 @@ QByteArray newPhotoPath()
 
 bool captureStill(int camera, QByteArray path)
 {
-    if (path.isEmpty() || path.size() >= PATH_MAX || fnCapture(camera, path.data()) != 1) {
+    if (path.isEmpty() || path.size() >= PATH_MAX || fnCapture(camera, path.data()) != 1 ||
+        !isExistingFile(path)) {
         writeLog("拍照失败: %s", path.constData());
         return false;
     }

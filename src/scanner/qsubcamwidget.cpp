@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 
 #include "camera/stillcapture.h"
+#include "viewing/iconbutton.h"
 
 QSubCamWidget::QSubCamWidget(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::QSubCamWidget>())
@@ -22,11 +23,7 @@ QSubCamWidget::QSubCamWidget(QWidget *parent)
         {ui->pushButtonClose, ":/Resources/images/close.png", &QSubCamWidget::onClose},
     };
     for (const auto &entry : buttons) {
-        entry.button->setIcon(QIcon(QString::fromLatin1(entry.icon)));
-        entry.button->setIconSize(QSize(25, 25));
-        entry.button->setFlat(true);
-        entry.button->setFixedSize(25, 25);
-        entry.button->setText(QString());
+        makeIconButton(entry.button, entry.icon, 25);
         connect(entry.button, &QPushButton::clicked, this, entry.slot);
     }
 }

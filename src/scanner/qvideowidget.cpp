@@ -5,10 +5,9 @@
 #include <QFile>
 #include <QMouseEvent>
 
-#include <climits>
-
 #include "app/kelvora.h"
 #include "camera/qmainwidget.h"
+#include "camera/stillcapture.h"
 #include "common/log.h"
 #include "common/paths.h"
 #include "common/programwide.h"
@@ -26,12 +25,6 @@
 namespace {
 const QString recordStartText = QStringLiteral("开始录像");
 const QString recordStopText = QStringLiteral("停止录像");
-
-// Writes the current frame to path; true only when the file is there.
-bool captureTo(int camera, QByteArray &path)
-{
-    return path.size() < PATH_MAX && fnCapture(camera, path.data()) == 1 && isExistingFile(path);
-}
 } // namespace
 
 QVideoWidget::QVideoWidget(QWidget *parent)
@@ -98,8 +91,7 @@ void QVideoWidget::OnCapture()
     if (!launcherWindow)
         return;
     QByteArray path = timeStampStillName(captureFolder(), launcherWindow->m_strImageFormat);
-    if (!captureTo(mainCamera(), path))
-        writeLog("拍照失败: %s", path.constData());
+    captureStill(mainCamera(), path);
 }
 
 void QVideoWidget::OnRotLeft()
@@ -245,9 +237,7 @@ QByteArray QVideoWidget::captureTemporaryStill()
         return {};
     }
     QByteArray path = timeStampStillName(folder.chopped(1).toLocal8Bit(), "jpg");
-    if (!captureTo(mainCamera(), path)) {
-        writeLog("临时拍照失败: %s", path.constData());
+    if (!captureStill(mainCamera(), path))
         return {};
-    }
     return path;
 }

@@ -56,8 +56,7 @@ wait_for "sixteen cells" cell_borders_at compare-16 41+100 498+100 955+360 1412+
 # the live picture on the right, 914 x 1080 each.
 launcher_button 5 1868
 wait_for "the presenter view again" has_window DuzeVovad
-# Without a window manager, a window shown again keeps its old place in the stack.
-xdotool windowraise "$(window_of DuzeVovad)"
+wait_for "the comparison window to close" has_no_window 同屏对比
 presenter_compare_button
 wait_for "the presenter to make way" has_no_window DuzeVovad
 wait_for "the fresh still" has_still

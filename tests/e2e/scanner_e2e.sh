@@ -9,8 +9,9 @@ set -euo pipefail
 kelvora=$1 out=$2
 source "$(dirname "$0")/driving.sh"
 enter_virtual_screen "$@"
-export HOME=$out/home XDG_STATE_HOME=$out/state TMPDIR=$out/tmp OPTRELLE_CAMERAS=0ac8:c498@1920x1080
-mkdir -p "$HOME" "$XDG_STATE_HOME" "$TMPDIR"
+export TMPDIR=$out/tmp OPTRELLE_CAMERAS=0ac8:c498@1920x1080
+new_home home
+mkdir -p "$TMPDIR"
 # Without a settings file the capture folder is the work directory.
 captures=$HOME/Documents/Kelvora
 

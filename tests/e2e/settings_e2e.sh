@@ -10,8 +10,8 @@ set -euo pipefail
 kelvora=$1 peer=$2 out=$3
 source "$(dirname "$0")/driving.sh"
 enter_virtual_screen "$@"
-export HOME=$out/home XDG_STATE_HOME=$out/state OPTRELLE_CAMERAS=15aa:1555@640x480
-mkdir -p "$HOME" "$XDG_STATE_HOME"
+export OPTRELLE_CAMERAS=15aa:1555@640x480
+new_home home
 conf=$HOME/Documents/Kelvora/conf.ini
 heard=$out/scribvane.txt
 
