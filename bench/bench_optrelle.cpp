@@ -145,8 +145,7 @@ int main(int argc, char **argv)
                     paintMilliseconds(frame, smallWindow), direct, viaFlip);
         std::fflush(stdout);
     }
-    std::printf("\n%-11s %13s %14s %15s\n", "frame", "barcode ms", "find page ms",
-                "straighten ms");
+    std::printf("\n%-11s %13s %14s %15s\n", "frame", "barcode ms", "find page ms", "straighten ms");
     for (const Resolution size : sizes) {
         const std::shared_ptr<Frame> frame = deskFrame(size);
         const std::optional<PageOutline> outline = findPageOutline(*frame);

@@ -61,16 +61,7 @@ Kelvora::Kelvora()
     createPresenterView();
     writeLog("m_pDrawPanel创建对象");
     startAnnotationProgram();
-    createViewingWindows();
-    writeLog("m_pScreenRec创建对象");
-    // Sizes itself to the desktop; no command shows it.
-    m_pScreenRec = new QScreenRecRect(nullptr);
-    m_pScreenRec->hide();
-
-    writeLog("m_pVideoWidget创建对象");
-    m_pVideoWidget = new QVideoWidget(nullptr);
-    m_pVideoWidget->setGeometry(QRect(QPoint(0, 0), desk.size()));
-    m_pVideoWidget->hide();
+    createToolWindows();
 
     connect(ui->pushButtonCompare, &QPushButton::clicked, this, &Kelvora::OnCompare);
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &Kelvora::OnRecSrn);
@@ -131,7 +122,8 @@ void Kelvora::createPresenterView()
     m_pMainWidget->show();
 }
 
-void Kelvora::createViewingWindows()
+// Created once, hidden; they live until the process ends.
+void Kelvora::createToolWindows()
 {
     const auto placeHidden = [this](QWidget *window) {
         window->setWindowFlags(Qt::FramelessWindowHint);
@@ -145,6 +137,14 @@ void Kelvora::createViewingWindows()
     writeLog("m_pImageViewWidget创建对象");
     m_pImageViewWidget = new QImageViewWidget(nullptr);
     placeHidden(m_pImageViewWidget);
+    writeLog("m_pScreenRec创建对象");
+    // Sizes itself to the desktop; no command shows it.
+    m_pScreenRec = new QScreenRecRect(nullptr);
+    m_pScreenRec->hide();
+    writeLog("m_pVideoWidget创建对象");
+    m_pVideoWidget = new QVideoWidget(nullptr);
+    m_pVideoWidget->setGeometry(QRect(0, 0, m_nDeskWidth, m_nDeskHeight));
+    m_pVideoWidget->hide();
 }
 
 void Kelvora::showPresenterWindows(bool presenter, bool snapshot)

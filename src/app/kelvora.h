@@ -71,7 +71,7 @@ private:
     // A command from the annotation program; runs on the GUI thread.
     void onAnnotationCommand(const QByteArray &text);
     void createPresenterView();
-    void createViewingWindows();
+    void createToolWindows();
     void showPresenterWindows(bool presenter, bool snapshot);
 
     std::unique_ptr<Ui::KelvoraClass> ui;
