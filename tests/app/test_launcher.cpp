@@ -40,41 +40,6 @@ class TestLauncher : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        QFile::remove(logFilePath());
-        QDir(QDir::homePath() + "/Documents").removeRecursively();
-    }
-
-    void buttonMetrics_data()
-    {
-        QTest::addColumn<int>("barHeight");
-        QTest::addColumn<QSize>("button");
-        QTest::addColumn<QSize>("icon");
-        QTest::addColumn<int>("lastRowY");
-        QTest::newRow("254 high") << 254 << QSize(51, 30) << QSize(47, 28) << 224;
-        QTest::newRow("94 high") << 94 << QSize(17, 10) << QSize(13, 8) << 84;
-    }
-
-    void buttonMetrics()
-    {
-        QFETCH(int, barHeight);
-        QFETCH(QSize, button);
-        QFETCH(QSize, icon);
-        QFETCH(int, lastRowY);
-        const BarButtonMetrics metrics = barButtonMetrics(barHeight, 2);
-        QCOMPARE(metrics.buttonSize, button);
-        QCOMPARE(metrics.iconSize, icon);
-        QCOMPARE(barButtonPosition(0, metrics.buttonHeight, 2), QPoint(0, 0));
-        QCOMPARE(barButtonPosition(7, metrics.buttonHeight, 2), QPoint(0, lastRowY));
-    }
-
-    void barPlacementCountsFromScreenOrigin()
-    {
-        QCOMPARE(barPosition(rightEdgeBarX(1920), 1040), QPoint(1868, 744));
-        QCOMPARE(barPosition(0, 1040), QPoint(0, 744));
-    }
-
     void initTestCase()
     {
         // One simulated document camera, whatever this machine has plugged in.
@@ -82,9 +47,29 @@ private Q_SLOTS:
         qputenv("OPTRELLE_CAMERAS", "15aa:1555@640x480");
     }
 
-    void constructionPlacesBarAndLogsInOrder()
+    void init()
+    {
+        QFile::remove(logFilePath());
+        QDir(QDir::homePath() + "/Documents").removeRecursively();
+    }
+
+    void barGeometry()
+    {
+        // The 254 high bar is checked on the real buttons below.
+        const BarButtonMetrics metrics = barButtonMetrics(94, 2);
+        QCOMPARE(metrics.buttonSize, QSize(17, 10));
+        QCOMPARE(metrics.iconSize, QSize(13, 8));
+        QCOMPARE(barButtonPosition(0, metrics.buttonHeight, 2), QPoint(0, 0));
+        QCOMPARE(barButtonPosition(7, metrics.buttonHeight, 2), QPoint(0, 84));
+        // Placement counts from the screen's origin.
+        QCOMPARE(barPosition(rightEdgeBarX(1920), 1040), QPoint(1868, 744));
+        QCOMPARE(barPosition(0, 1040), QPoint(0, 744));
+    }
+
+    void constructionPlacesBarLogsInOrderAndWritesNoSettings()
     {
         RecordingLauncher launcher;
+        RecordingDialogs dialogs;
         Kelvora bar;
         const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
 
@@ -125,13 +110,7 @@ private Q_SLOTS:
         QCOMPARE(launcher.m_launches.size(), 1);
         QCOMPARE(launcher.m_launches[0].target, QString(programFolder() + "scribvane"));
         QCOMPARE(launcher.m_launches[0].parameters, QString("--kelvora"));
-    }
 
-    void settingsDefaultsAndNoFileWritten()
-    {
-        RecordingLauncher launcher;
-        Kelvora bar;
-        const QByteArray work = QDir::homePath().toLocal8Bit() + "/Documents/Kelvora";
         QCOMPARE(bar.m_strWorkPath, work);
         QVERIFY(QFileInfo(QString::fromLocal8Bit(work)).isDir());
         QCOMPARE(bar.m_strImagePath, work);
@@ -139,44 +118,43 @@ private Q_SLOTS:
         QCOMPARE(bar.m_strPptPath, QByteArray("/usr/bin/loimpress"));
         QCOMPARE(bar.m_strImageFormat, QByteArray("jpg"));
         QVERIFY(!QFile::exists(QString::fromLocal8Bit(work) + "/conf.ini"));
-    }
 
-    void settingsFileValuesAreRead()
-    {
-        const QString work = QDir::homePath() + "/Documents/Kelvora";
-        QVERIFY(QDir().mkpath(work));
-        QFile conf(work + "/conf.ini");
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[Kelvora]\nimagepath=/srv/photos\nPptPath=/opt/show\ncappath=\n");
-        conf.close();
-
-        RecordingLauncher launcher;
-        Kelvora bar;
-        QCOMPARE(bar.m_strImagePath, QByteArray("/srv/photos"));
-        QCOMPARE(bar.m_strPptPath, QByteArray("/opt/show"));
-        QCOMPARE(bar.m_strCapPath, work.toLocal8Bit()); // an empty value is no value
-    }
-
-    void toggleBarSideAlternatesEdges()
-    {
-        RecordingLauncher launcher;
-        Kelvora bar;
         const QPoint start = bar.pos();
         bar.toggleBarSide();
         QCOMPARE(bar.pos(), QPoint(0, start.y()));
         bar.toggleBarSide();
         QCOMPARE(bar.pos(), start);
+
+        bar.OnRecSrn();
+        QCOMPARE(launcher.m_launches.last().target, QString(programFolder() + "Vesprin"));
+        QVERIFY(launcher.m_launches.last().parameters.isEmpty());
+
+        // Every button works without an annotation program.
+        for (const char *name : buttonNames)
+            bar.findChild<QPushButton *>(name)->click();
+        QVERIFY(!loggedMessages().contains("查找到画板窗口"));
+        QCOMPARE(dialogs.m_messages.size(), 1); // the PowerPoint refusal
+        QVERIFY(loggedMessages().contains("OnExit 程序退出"));
     }
 
-    void openPptNeedsAnExistingFile()
+    void settingsFileValuesAreReadAndPptNeedsAnExistingFile()
     {
+        const QString work = QDir::homePath() + "/Documents/Kelvora";
+        QVERIFY(QDir().mkpath(work));
+        QFile conf(work + "/conf.ini");
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        QVERIFY(conf.write("[Kelvora]\nimagepath=/srv/photos\nPptPath=/opt/show\ncappath=\n") > 0);
+        conf.close();
+
         RecordingLauncher launcher;
         RecordingDialogs dialogs;
         Kelvora bar;
-        const QString refusal = "提示|请在设置对话框中设置PPT程序路径";
+        QCOMPARE(bar.m_strImagePath, QByteArray("/srv/photos"));
+        QCOMPARE(bar.m_strPptPath, QByteArray("/opt/show"));
+        QCOMPARE(bar.m_strCapPath, work.toLocal8Bit()); // an empty value is no value
 
-        bar.m_strPptPath = "/nonexistent/impress";
-        bar.OnOpenPPT();
+        const QString refusal = "提示|请在设置对话框中设置PPT程序路径";
+        bar.OnOpenPPT();                                   // /opt/show does not exist
         bar.m_strPptPath = QDir::homePath().toLocal8Bit(); // a folder
         bar.OnOpenPPT();
         QCOMPARE(dialogs.m_messages, (QStringList{refusal, refusal}));
@@ -187,15 +165,6 @@ private Q_SLOTS:
         QCOMPARE(dialogs.m_messages.size(), 2);
         QCOMPARE(launcher.m_launches.last().target, QCoreApplication::applicationFilePath());
         QVERIFY(launcher.m_launches.last().show == ProgramLauncher::ShowState::Maximized);
-    }
-
-    void recordButtonStartsScreenRecorder()
-    {
-        RecordingLauncher launcher;
-        Kelvora bar;
-        bar.OnRecSrn();
-        QCOMPARE(launcher.m_launches.last().target, QString(programFolder() + "Vesprin"));
-        QVERIFY(launcher.m_launches.last().parameters.isEmpty());
     }
 
     void buttonsClearTheAnnotationScreenAndExitSendsExit()
@@ -214,18 +183,6 @@ private Q_SLOTS:
         // The destructor says goodbye once more while the peer is still there.
         QCOMPARE(annotation.texts().size(), 9);
         QCOMPARE(annotation.texts().last(), QByteArray("Exit"));
-    }
-
-    void buttonsWorkWithoutAnnotationProgram()
-    {
-        RecordingLauncher launcher;
-        RecordingDialogs dialogs;
-        Kelvora bar;
-        for (const char *name : buttonNames)
-            bar.findChild<QPushButton *>(name)->click();
-        QVERIFY(!loggedMessages().contains("查找到画板窗口"));
-        QCOMPARE(dialogs.m_messages.size(), 1); // the PowerPoint refusal
-        QVERIFY(loggedMessages().contains("OnExit 程序退出"));
     }
 };
 

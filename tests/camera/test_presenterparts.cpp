@@ -88,25 +88,18 @@ private Q_SLOTS:
         QCOMPARE(bmp.mid(54), tall);
     }
 
-    void impossibleSizesAreDropped_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::newRow("zero width") << 0 << 10;
-        QTest::newRow("negative height") << 10 << -1;
-        QTest::newRow("too wide") << BmpFrameBuffer::maxSide + 1 << 1;
-        QTest::newRow("too many pixels") << 12000 << 12000;
-    }
     void impossibleSizesAreDropped()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        BmpFrameBuffer buffer;
-        const char pixel[3] = {};
-        QVERIFY(!buffer.store(pixel, width, height).accepted);
-        QByteArray bmp;
-        bool sizeChanged = false;
-        QVERIFY(!buffer.take(bmp, sizeChanged));
+        // Zero width, negative height, too wide, too many pixels.
+        const QSize sizes[] = {{0, 10}, {10, -1}, {BmpFrameBuffer::maxSide + 1, 1}, {12000, 12000}};
+        for (const QSize size : sizes) {
+            BmpFrameBuffer buffer;
+            const char pixel[3] = {};
+            QVERIFY(!buffer.store(pixel, size.width(), size.height()).accepted);
+            QByteArray bmp;
+            bool sizeChanged = false;
+            QVERIFY(!buffer.take(bmp, sizeChanged));
+        }
     }
 
     void framesFromAnotherThreadArriveWhole()
@@ -147,7 +140,7 @@ private Q_SLOTS:
         QVERIFY(!modelStillSize("1234", "abcd").isValid());
     }
 
-    void commandBarGeometry()
+    void commandBarGeometryAndZoomText()
     {
         const CommandBarMetrics bar = commandBarMetrics(1000, 40, commandBarSpacing);
         QCOMPARE(bar.buttonSize, 40);
@@ -162,62 +155,42 @@ private Q_SLOTS:
         const CommandBarMetrics narrow = commandBarMetrics(600, 40, commandBarSpacing);
         QCOMPARE(narrow.margin, -125); // (600 - 851) / 2, toward zero
         QCOMPARE(commandButtonPosition(0, narrow).x(), -125);
-    }
 
-    void zoomText()
-    {
         QCOMPARE(zoomIndicatorText(1.0f), QString("100%"));
         QCOMPARE(zoomIndicatorText(1.2f * 1.2f), QString("144%"));
         QCOMPARE(zoomIndicatorText(0.8333333f), QString("84%"));
         QCOMPARE(zoomIndicatorText(0.05f), QString("5%"));
     }
 
-    void barcodeLinks_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("link");
-        QTest::newRow("words, link, CR LF") << "see: http://a.example/x?y=1\r\nmore"
-                                            << "http://a.example/x?y=1";
-        QTest::newRow("link, LF") << "https://a.example/p\nnext"
-                                  << "https://a.example/p";
-        QTest::newRow("bare link at the end") << "http://kelvora.example/scan?id=42"
-                                              << "http://kelvora.example/scan?id=42";
-        QTest::newRow("no link") << "ISBN 978-3-16"
-                                 << "";
-        QTest::newRow("other scheme") << "httpx://a.example"
-                                      << "";
-        QTest::newRow("no host") << "http://"
-                                 << "";
-        QTest::newRow("spaces inside") << "http://a.example/a b"
-                                       << "";
-    }
     void barcodeLinks()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, link);
-        const QUrl found = barcodeLink(text);
-        QCOMPARE(found.isValid() ? found.toString() : QString(), link);
+        const QPair<QString, QString> cases[] = {
+            {"see: http://a.example/x?y=1\r\nmore", "http://a.example/x?y=1"}, // words, CR LF
+            {"https://a.example/p\nnext", "https://a.example/p"},
+            {"http://kelvora.example/scan?id=42", "http://kelvora.example/scan?id=42"}, // bare
+            {"ISBN 978-3-16", ""},
+            {"httpx://a.example", ""}, // another scheme
+            {"http://", ""},           // no host
+            {"http://a.example/a b", ""},
+        };
+        for (const auto &[text, link] : cases) {
+            const QUrl found = barcodeLink(text);
+            QCOMPARE(found.isValid() ? found.toString() : QString(), link);
+        }
     }
 
-    void commandPriority_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<PresenterCommand>("command");
-        QTest::newRow("rotate") << QByteArray("RotateR") << PresenterCommand::RotateRight;
-        QTest::newRow("photo and rotate")
-            << QByteArray("Photo RotateR") << PresenterCommand::RotateRight;
-        QTest::newRow("inside other text")
-            << QByteArray("xxZommOutyy") << PresenterCommand::Enlarge;
-        QTest::newRow("reduce") << QByteArray("ZommIn") << PresenterCommand::Reduce;
-        QTest::newRow("freeze after reduce")
-            << QByteArray("FreeZe ZommIn") << PresenterCommand::Reduce;
-        QTest::newRow("letter case") << QByteArray("freeze photo") << PresenterCommand::None;
-    }
     void commandPriority()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(PresenterCommand, command);
-        QCOMPARE(presenterCommandIn(text), command);
+        const QPair<QByteArray, PresenterCommand> cases[] = {
+            {"RotateR", PresenterCommand::RotateRight},
+            {"Photo RotateR", PresenterCommand::RotateRight},
+            {"xxZommOutyy", PresenterCommand::Enlarge},
+            {"ZommIn", PresenterCommand::Reduce},
+            {"FreeZe ZommIn", PresenterCommand::Reduce},
+            {"freeze photo", PresenterCommand::None}, // letter case counts
+        };
+        for (const auto &[text, command] : cases)
+            QVERIFY2(presenterCommandIn(text) == command, text.constData());
     }
 };
 

@@ -20,6 +20,8 @@
 #include "threadedlistener.h"
 
 namespace {
+const QByteArray answered(1, '\0');
+
 // A record header announcing textLength bytes, written out by hand.
 QByteArray header(quint64 senderWindow, quint32 textLength)
 {
@@ -50,6 +52,16 @@ QByteArray replyOf(QLocalSocket &socket)
     return socket.readAll();
 }
 
+// Writes bytes on a fresh connection and returns the listener's answer.
+QByteArray exchange(const QString &title, const QByteArray &bytes)
+{
+    const auto client = connectRaw(title);
+    if (!client)
+        return "<not connected>";
+    client->write(bytes);
+    return replyOf(*client);
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat info;
@@ -68,12 +80,10 @@ private Q_SLOTS:
     void recordLayout()
     {
         const QByteArray record = CopyData::encodeRecord(0x1234, "ClearSrn");
-        QCOMPARE(record.size(), 28);
         QCOMPARE(record.toHex(' '), QByteArray("00 00 00 00 00 00 00 00 "
                                                "34 12 00 00 00 00 00 00 "
                                                "08 00 00 00 "
                                                "43 6c 65 61 72 53 72 6e"));
-
         const CopyData::Header decoded =
             CopyData::decodeHeader(CopyData::encodeRecord(0xfedcba9876543210, "Exit"));
         QCOMPARE(decoded.dwData, 0u);
@@ -81,12 +91,19 @@ private Q_SLOTS:
         QCOMPARE(decoded.textLength, 4u);
     }
 
-    void socketFolderIsPrivate()
+    void socketFolderIsPrivateAndTitlesAreFileNames()
     {
         const QString folder = m_runtime + "/copydata/";
         QCOMPARE(CopyData::socketFolder(), folder);
         QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
         QCOMPARE(CopyData::socketPath("Scribvane"), folder + "Scribvane");
+        // Titles that are no file name.
+        for (const QString title : {"", ".", "..", "../escape"}) {
+            QVERIFY2(CopyData::socketPath(title).isEmpty(), qPrintable(title));
+            CopyDataListener listener;
+            QVERIFY(!listener.listen(title));
+            QVERIFY(!sendCopyData(title, 0, "Exit", 300));
+        }
 
         QVERIFY(chmod(QFile::encodeName(folder).constData(), 0755) == 0);
         QCOMPARE(CopyData::socketFolder(), folder);
@@ -96,60 +113,35 @@ private Q_SLOTS:
         QCOMPARE(CopyData::socketFolder(), QString("/tmp/copydata-%1/").arg(geteuid()));
     }
 
-    void titlesThatAreNoFileNameAreRefused_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("dot") << QString(".");
-        QTest::newRow("dot dot") << QString("..");
-        QTest::newRow("path") << QString("../escape");
-    }
-
-    void titlesThatAreNoFileNameAreRefused()
-    {
-        QFETCH(QString, title);
-        QCOMPARE(CopyData::socketPath(title), QString());
-        CopyDataListener listener;
-        QVERIFY(!listener.listen(title));
-        QVERIFY(!sendCopyData(title, 0, "Exit", 300));
-    }
-
-    void foreignSocketFolderIsRefused_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("symlink to a folder") << QString("symlink");
-        QTest::newRow("plain file") << QString("file");
-        QTest::newRow("folder of another user") << QString("owner");
-    }
-
     void foreignSocketFolderIsRefused()
     {
-        QFETCH(QString, kind);
-        QTemporaryDir runtime;
-        QVERIFY(runtime.isValid());
-        const QString folder = runtime.filePath("copydata");
-        const QByteArray native = QFile::encodeName(folder);
-        if (kind == "symlink") {
-            QVERIFY(QDir().mkdir(runtime.filePath("elsewhere")));
-            QVERIFY(QFile::link(runtime.filePath("elsewhere"), folder));
-        } else if (kind == "file") {
-            QFile file(folder);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        } else {
-            if (geteuid() != 0)
-                QSKIP("Giving a folder to another user needs root");
-            QVERIFY(QDir().mkdir(folder));
-            QVERIFY(chown(native.constData(), 65534, 65534) == 0);
-        }
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        // The case needing root comes last, so that skipping it skips nothing else.
+        for (const QString kind : {"symlink to a folder", "plain file", "folder of another user"}) {
+            QTemporaryDir runtime;
+            QVERIFY(runtime.isValid());
+            const QString folder = runtime.filePath("copydata");
+            if (kind.startsWith("symlink")) {
+                QVERIFY(QDir().mkdir(runtime.filePath("elsewhere")));
+                QVERIFY(QFile::link(runtime.filePath("elsewhere"), folder));
+            } else if (kind.startsWith("plain")) {
+                QFile file(folder);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            } else {
+                if (geteuid() != 0)
+                    QSKIP("Giving a folder to another user needs root");
+                QVERIFY(QDir().mkdir(folder));
+                QVERIFY(chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+            }
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
 
-        QCOMPARE(CopyData::socketFolder(), QString());
-        QCOMPARE(CopyData::socketPath("Scribvane"), QString());
-        CopyDataListener listener;
-        QVERIFY(!listener.listen("Scribvane"));
-        QVERIFY(!findWindow("Scribvane"));
-        QVERIFY(!sendCopyData("Scribvane", 0, "Exit", 300));
-        QVERIFY(QDir(runtime.filePath("elsewhere")).isEmpty());
+            QVERIFY2(CopyData::socketFolder().isEmpty(), qPrintable(kind));
+            QCOMPARE(CopyData::socketPath("Scribvane"), QString());
+            CopyDataListener listener;
+            QVERIFY(!listener.listen("Scribvane"));
+            QVERIFY(!findWindow("Scribvane"));
+            QVERIFY(!sendCopyData("Scribvane", 0, "Exit", 300));
+            QVERIFY(QDir(runtime.filePath("elsewhere")).isEmpty());
+        }
     }
 
     void roundTripAcrossThreads()
@@ -166,16 +158,9 @@ private Q_SLOTS:
         // The sender refuses what the receiver would drop.
         QVERIFY(!sendCopyData("Scribvane", 0, largest + 'L'));
         QCOMPARE(peer.texts(), QByteArrayList({"ClearSrn", "Exit", largest}));
-    }
 
-    void absentPeer()
-    {
         QVERIFY(!findWindow("Nobody"));
         QVERIFY(!sendCopyData("Nobody", 0x1234, "ClearSrn"));
-    }
-
-    void hungPeerTimesOut()
-    {
         // Listens but never accepts nor answers, like a peer whose loop is stuck.
         QLocalServer hung;
         QVERIFY(hung.listen(CopyData::socketPath("Hung")));
@@ -183,64 +168,48 @@ private Q_SLOTS:
         QVERIFY(!sendCopyData("Hung", 0x1234, "ClearSrn", 300));
     }
 
-    void records_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArrayList>("texts");
-        QTest::addColumn<QByteArray>("reply");
-
-        const QByteArray answered(1, '\0');
-        QTest::newRow("command") << CopyData::encodeRecord(0x1234, "ClearSrn")
-                                 << QByteArrayList{"ClearSrn"} << answered;
-        QTest::newRow("text ends at first zero byte")
-            << CopyData::encodeRecord(0x1234, QByteArray("Pho\0to", 6)) << QByteArrayList{"Pho"}
-            << answered;
-        QTest::newRow("empty text")
-            << CopyData::encodeRecord(0x1234, QByteArray()) << QByteArrayList{""} << answered;
-        QTest::newRow("UTF-8 passes unchanged")
-            << CopyData::encodeRecord(0x1234, "\xe6\x8b\x8d Photo")
-            << QByteArrayList{"\xe6\x8b\x8d Photo"} << answered;
-        QTest::newRow("bytes after the record ignored")
-            << CopyData::encodeRecord(0x1234, "Exit") + CopyData::encodeRecord(0x1234, "Photo")
-            << QByteArrayList{"Exit"} << answered;
-        QTest::newRow("oversized cbData dropped")
-            << header(0x1234, CopyData::kMaxText + 1) + "ClearSrn" << QByteArrayList()
-            << QByteArray();
-        QTest::newRow("huge cbData dropped")
-            << header(0x1234, 0xffffffff) << QByteArrayList() << QByteArray();
-        QTest::newRow("header cut short")
-            << header(0x1234, 8).left(11) << QByteArrayList() << QByteArray();
-        QTest::newRow("text cut short")
-            << header(0x1234, 8) + "Clea" << QByteArrayList() << QByteArray();
-        QTest::newRow("probe sends nothing") << QByteArray() << QByteArrayList() << QByteArray();
-    }
-
     void records()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QByteArrayList, texts);
-        QFETCH(QByteArray, reply);
-
+        const auto record = [](const QByteArray &text) {
+            return CopyData::encodeRecord(0x1234, text);
+        };
+        const struct
+        {
+            const char *name;
+            QByteArray bytes;
+            QByteArrayList texts; // none: dropped, and no answer
+        } cases[] = {
+            {"command", record("ClearSrn"), {"ClearSrn"}},
+            {"text ends at first zero byte", record(QByteArray("Pho\0to", 6)), {"Pho"}},
+            {"empty text", record(""), {""}},
+            {"UTF-8 passes unchanged", record("\xe6\x8b\x8d Photo"), {"\xe6\x8b\x8d Photo"}},
+            {"bytes after the record ignored", record("Exit") + record("Photo"), {"Exit"}},
+            {"oversized cbData", header(0x1234, CopyData::kMaxText + 1) + "ClearSrn", {}},
+            {"huge cbData", header(0x1234, 0xffffffff), {}},
+            {"header cut short", header(0x1234, 8).left(11), {}},
+            {"text cut short", header(0x1234, 8) + "Clea", {}},
+            {"probe sends nothing", QByteArray(), {}},
+        };
         CopyDataListener listener;
         listener.setConnectionTimeout(300);
         QVERIFY(listener.listen("DuzeVovad"));
         QCOMPARE(listener.title(), QString("DuzeVovad"));
         QSignalSpy received(&listener, &CopyDataListener::received);
-
-        const auto client = connectRaw("DuzeVovad");
-        QVERIFY(client);
-        client->write(bytes);
-        // Incomplete records are closed by the connection timeout, complete ones
-        // after the reply: either way the listener ends the connection.
-        QCOMPARE(replyOf(*client), reply);
-        QCOMPARE(received.size(), texts.size());
-        for (qsizetype i = 0; i < texts.size(); ++i) {
-            QCOMPARE(received.at(i).at(0).toByteArray(), texts.at(i));
-            QCOMPARE(received.at(i).at(1).toULongLong(), 0x1234u);
+        for (const auto &c : cases) {
+            received.clear();
+            // Incomplete records are closed by the connection timeout, complete ones
+            // after the reply: either way the listener ends the connection.
+            QVERIFY2(exchange("DuzeVovad", c.bytes) == (c.texts.isEmpty() ? "" : answered), c.name);
+            QByteArrayList texts;
+            for (const QList<QVariant> &signal : received) {
+                texts.append(signal.at(0).toByteArray());
+                QCOMPARE(signal.at(1).toULongLong(), 0x1234u);
+            }
+            QVERIFY2(texts == c.texts, c.name);
         }
     }
 
-    void earlyCloseIsDropped()
+    void connectionsCutOrInterleavedAreKeptApart()
     {
         CopyDataListener listener;
         QVERIFY(listener.listen("DuzeVovad"));
@@ -252,20 +221,6 @@ private Q_SLOTS:
         quitter->flush();
         quitter.reset();
 
-        const auto client = connectRaw("DuzeVovad");
-        QVERIFY(client);
-        client->write(CopyData::encodeRecord(2, "Photo"));
-        QCOMPARE(replyOf(*client), QByteArray(1, '\0'));
-        QCOMPARE(received.size(), 1);
-        QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("Photo"));
-    }
-
-    void severalConnectionsAtOnce()
-    {
-        CopyDataListener listener;
-        QVERIFY(listener.listen("DuzeVovad"));
-        QSignalSpy received(&listener, &CopyDataListener::received);
-
         const QByteArrayList commands{"ZommIn", "ZommOut", "FreeZe"};
         std::vector<std::unique_ptr<QLocalSocket>> clients;
         for (const QByteArray &command : commands) {
@@ -276,39 +231,30 @@ private Q_SLOTS:
         }
         for (qsizetype i = commands.size() - 1; i >= 0; --i) {
             clients[size_t(i)]->write(CopyData::encodeRecord(7, commands.at(i)).mid(10));
-            QCOMPARE(replyOf(*clients[size_t(i)]), QByteArray(1, '\0'));
+            QCOMPARE(replyOf(*clients[size_t(i)]), answered);
         }
         QCOMPARE(received.size(), 3);
         QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("FreeZe"));
         QCOMPARE(received.at(2).at(0).toByteArray(), QByteArray("ZommIn"));
     }
 
-    void liveTitleIsNotTaken()
+    void liveTitleIsKeptAndStaleOneReplaced()
     {
         auto first = std::make_unique<CopyDataListener>();
         QVERIFY(first->listen("VizaviRerer"));
         QSignalSpy received(first.get(), &CopyDataListener::received);
-
         CopyDataListener second;
         QVERIFY(!second.listen("VizaviRerer"));
         QCOMPARE(second.title(), QString());
-
-        const auto client = connectRaw("VizaviRerer");
-        QVERIFY(client);
-        client->write(CopyData::encodeRecord(1, "Exit"));
-        QCOMPARE(replyOf(*client), QByteArray(1, '\0'));
+        QCOMPARE(exchange("VizaviRerer", CopyData::encodeRecord(1, "Exit")), answered);
         QCOMPARE(received.size(), 1);
 
         first.reset();
         QVERIFY(!QFile::exists(CopyData::socketPath("VizaviRerer")));
         QVERIFY(!findWindow("VizaviRerer"));
-        QVERIFY(second.listen("VizaviRerer"));
-    }
 
-    void staleSocketIsReplaced()
-    {
         // A socket file whose process died without removing it.
-        const QByteArray path = QFile::encodeName(CopyData::socketPath("Stale"));
+        const QByteArray path = QFile::encodeName(CopyData::socketPath("VizaviRerer"));
         sockaddr_un address = {};
         address.sun_family = AF_UNIX;
         qstrncpy(address.sun_path, path.constData(), sizeof(address.sun_path));
@@ -317,16 +263,12 @@ private Q_SLOTS:
         QCOMPARE(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
         close(fd);
         QVERIFY(QFile::exists(path));
-        QVERIFY(!findWindow("Stale"));
+        QVERIFY(!findWindow("VizaviRerer"));
 
-        CopyDataListener listener;
-        QVERIFY(listener.listen("Stale"));
-        QSignalSpy received(&listener, &CopyDataListener::received);
-        const auto client = connectRaw("Stale");
-        QVERIFY(client);
-        client->write(CopyData::encodeRecord(1, "Update"));
-        QCOMPARE(replyOf(*client), QByteArray(1, '\0'));
-        QCOMPARE(received.size(), 1);
+        QVERIFY(second.listen("VizaviRerer"));
+        QSignalSpy secondReceived(&second, &CopyDataListener::received);
+        QCOMPARE(exchange("VizaviRerer", CopyData::encodeRecord(1, "Update")), answered);
+        QCOMPARE(secondReceived.size(), 1);
     }
 
     void slotMayDeleteTheListener()
@@ -334,11 +276,7 @@ private Q_SLOTS:
         QPointer<CopyDataListener> listener = new CopyDataListener;
         QVERIFY(listener->listen("DuzeVovad"));
         connect(listener, &CopyDataListener::received, listener, [&listener] { delete listener; });
-
-        const auto client = connectRaw("DuzeVovad");
-        QVERIFY(client);
-        client->write(CopyData::encodeRecord(1, "Photo"));
-        QCOMPARE(replyOf(*client), QByteArray());
+        QCOMPARE(exchange("DuzeVovad", CopyData::encodeRecord(1, "Photo")), QByteArray());
         QVERIFY(!listener);
         QVERIFY(!QFile::exists(CopyData::socketPath("DuzeVovad")));
     }
