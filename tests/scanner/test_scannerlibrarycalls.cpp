@@ -14,6 +14,7 @@
 
 #include <dlfcn.h>
 #include <memory>
+#include <tuple>
 
 #include "app/kelvora.h"
 #include "common/log.h"
@@ -105,15 +106,10 @@ private Q_SLOTS:
     {
         auto *autoCrop = child<QCheckBox>("checkBoxAutoCrop");
         auto *manualCrop = child<QCheckBox>("checkBoxManualCrop");
-        struct Step
-        {
-            QCheckBox *clicked;
-            QStringList expectedCalls;
-            bool autoAfter, manualAfter;
-        };
         const QString autoOn = "fnEnableAutoCrop(0, 1)", autoOff = "fnEnableAutoCrop(0, 0)";
         const QString normalMouse = "fnSetMouseMode(0, 0)", cropMouse = "fnSetMouseMode(0, 1)";
-        const Step steps[] = {
+        // The box clicked, the calls it makes, then whether each box is checked.
+        const std::tuple<QCheckBox *, QStringList, bool, bool> steps[] = {
             {autoCrop, {normalMouse, autoOn}, true, false},
             {manualCrop, {autoOff, cropMouse}, false, true},
             {autoCrop, {normalMouse, autoOn}, true, false},
@@ -121,12 +117,12 @@ private Q_SLOTS:
             {manualCrop, {autoOff, cropMouse}, false, true},
             {manualCrop, {normalMouse}, false, false},
         };
-        for (const Step &step : steps) {
+        for (const auto &[clicked, expectedCalls, autoAfter, manualAfter] : steps) {
             calls.clear();
-            step.clicked->click();
-            QCOMPARE(calls, step.expectedCalls);
-            QCOMPARE(autoCrop->isChecked(), step.autoAfter);
-            QCOMPARE(manualCrop->isChecked(), step.manualAfter);
+            clicked->click();
+            QCOMPARE(calls, expectedCalls);
+            QCOMPARE(autoCrop->isChecked(), autoAfter);
+            QCOMPARE(manualCrop->isChecked(), manualAfter);
         }
     }
 
