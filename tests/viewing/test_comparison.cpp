@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 #include "app/kelvora.h"
 #include "camera/qmainwidget.h"
@@ -129,12 +130,7 @@ private Q_SLOTS:
 
     void layoutButtonsLayOutTheGrid()
     {
-        const struct
-        {
-            const char *button;
-            QSize host;
-            QList<QRect> cells;
-        } layouts[] = {
+        const std::tuple<const char *, QSize, QList<QRect>> layouts[] = {
             {"pushButton4Cell",
              {1292, 800},
              {{40, 0, 600, 400}, {640, 0, 600, 400}, {40, 400, 600, 400}, {640, 400, 600, 400}}},
@@ -143,12 +139,12 @@ private Q_SLOTS:
              {{40, 0, 302, 600}, {342, 0, 302, 600}, {644, 0, 302, 600}}},
             {"pushButton1Cell", {1000, 600}, {{40, 0, 908, 600}}},
             {"pushButton2Cell", {1001, 601}, {{40, 0, 454, 601}, {494, 0, 454, 601}}}};
-        for (const auto &layout : layouts) {
-            showWithHost(layout.host, layout.button);
+        for (const auto &[layout, host, expected] : layouts) {
+            showWithHost(host, layout);
             QList<QRect> cells;
             for (QCellItem *each : m_compare->cells())
                 cells.append(each->geometry());
-            QCOMPARE(cells, layout.cells);
+            QCOMPARE(cells, expected);
         }
         QVERIFY(compareGridCells(5, QSize(1292, 800)).isEmpty()); // no layout, no places
     }
@@ -198,8 +194,8 @@ private Q_SLOTS:
         const QPixmap frame = framePainted(Qt::red);
         m_compare->showLiveImage(frame, false);
         QVERIFY(shows(live->pictureItem(), frame));
-        const QRect fit = fitRect(live->pictureArea()->rect(), 640, 480);
-        QVERIFY(closeTo(live->pictureItem()->sceneBoundingRect(), fit));
+        QVERIFY(closeTo(live->pictureItem()->sceneBoundingRect(),
+                        fitRect(live->pictureArea()->rect(), 640, 480)));
 
         m_compare->resize(1292, 880);
         QCOMPARE(m_compare->cells().size(), 16);
