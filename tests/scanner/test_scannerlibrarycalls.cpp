@@ -14,6 +14,7 @@
 
 #include <dlfcn.h>
 #include <memory>
+#include <tuple>
 
 #include "app/kelvora.h"
 #include "common/log.h"
@@ -105,15 +106,10 @@ private Q_SLOTS:
     {
         auto *autoCrop = child<QCheckBox>("checkBoxAutoCrop");
         auto *manualCrop = child<QCheckBox>("checkBoxManualCrop");
-        struct Step
-        {
-            QCheckBox *clicked;
-            QStringList expectedCalls;
-            bool autoAfter, manualAfter;
-        };
         const QString autoOn = "fnEnableAutoCrop(0, 1)", autoOff = "fnEnableAutoCrop(0, 0)";
         const QString normalMouse = "fnSetMouseMode(0, 0)", cropMouse = "fnSetMouseMode(0, 1)";
-        const Step steps[] = {
+        // The box clicked, the calls it makes, then whether each box is checked.
+        const std::tuple<QCheckBox *, QStringList, bool, bool> steps[] = {
             {autoCrop, {normalMouse, autoOn}, true, false},
             {manualCrop, {autoOff, cropMouse}, false, true},
             {autoCrop, {normalMouse, autoOn}, true, false},
@@ -121,12 +117,12 @@ private Q_SLOTS:
             {manualCrop, {autoOff, cropMouse}, false, true},
             {manualCrop, {normalMouse}, false, false},
         };
-        for (const Step &step : steps) {
+        for (const auto &[clicked, expectedCalls, autoAfter, manualAfter] : steps) {
             calls.clear();
-            step.clicked->click();
-            QCOMPARE(calls, step.expectedCalls);
-            QCOMPARE(autoCrop->isChecked(), step.autoAfter);
-            QCOMPARE(manualCrop->isChecked(), step.manualAfter);
+            clicked->click();
+            QCOMPARE(calls, expectedCalls);
+            QCOMPARE(autoCrop->isChecked(), autoAfter);
+            QCOMPARE(manualCrop->isChecked(), manualAfter);
         }
     }
 
@@ -148,7 +144,7 @@ private Q_SLOTS:
                                      "up " + id + " 50 60", "down " + id + " 5 6"}));
     }
 
-    void capturesToAOnePagePdf()
+    void capturesToAOnePagePdfOrNothing()
     {
         addedImages.clear();
         child<QPushButton>("pushButtonPDFCap")->click();
@@ -162,19 +158,16 @@ private Q_SLOTS:
         const QByteArray info = run("pdfinfo", {pdf});
         QVERIFY2(info.contains("Pages:           1\n"), info.constData());
         const auto size = QRegularExpression("Page size: +([0-9.]+) x ([0-9.]+) pts").match(info);
-        QVERIFY(size.hasMatch());
-        QVERIFY(qAbs(size.captured(1).toDouble() / size.captured(2).toDouble() - 640.0 / 480) <
-                0.001);
+        QVERIFY(size.hasMatch() && qAbs(size.captured(1).toDouble() / size.captured(2).toDouble() -
+                                        640.0 / 480) < 0.001);
         const QString extracted = QDir::tempPath() + QStringLiteral("/extracted");
         run("pdfimages", {"-j", pdf, extracted});
         QFile page(extracted + "-000.jpg");
         QVERIFY(page.open(QIODevice::ReadOnly));
         QVERIFY(page.readAll() == addedImages[0]);
         QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
-    }
 
-    void aPdfThatCannotBeWrittenLeavesNothing()
-    {
+        // A PDF that cannot be written leaves nothing and is logged.
         const QString missing = m_capFolder + QStringLiteral("/missing");
         launcherWindow->m_strCapPath = missing.toLocal8Bit();
         child<QPushButton>("pushButtonPDFCap")->click();
@@ -183,8 +176,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_capFolder).entryList({"*.pdf"}).size(), 1);
         QVERIFY(m_dialogs.m_messages.last().startsWith(QStringLiteral("提示|PDF文件无法保存")));
         QFile log(logFilePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("PDF生成失败: " + missing.toLocal8Bit()));
+        QVERIFY(log.open(QIODevice::ReadOnly) &&
+                log.readAll().contains("PDF生成失败: " + missing.toLocal8Bit()));
         QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
     }
 };

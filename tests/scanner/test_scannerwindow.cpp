@@ -64,14 +64,15 @@ struct RacingClock : FakeClock
     mutable quint32 m_racing = 0xffffffffu - 4500;
 };
 
-QString writeScript(const QString &name, const QByteArray &body)
+// A file in the shared temporary folder, executable when it is a script.
+QString writeTemp(const QString &name, const QByteArray &body)
 {
     const QString path = QDir::tempPath() + QLatin1Char('/') + name;
-    QFile script(path);
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\n" + body + '\n');
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(body);
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
 
@@ -147,8 +148,7 @@ private Q_SLOTS:
         qputenv("OPTRELLE_CAMERAS", "0ac8:c498@1920x1080");
         m_bar = std::make_unique<Kelvora>();
         m_window = scannerWindow;
-        QVERIFY(m_window);
-        QVERIFY(!m_window->isVisible());
+        QVERIFY(m_window && !m_window->isVisible());
         QVERIFY(logText().contains("m_pVideoWidget创建对象"));
         useCaptureFolder("captures");
         QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
@@ -157,7 +157,7 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_bar.reset(); }
 
-    void fillsTheScreenBesideItsPanels()
+    void fillsTheScreenAndClosingHides()
     {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("高拍仪"));
         QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
@@ -167,17 +167,31 @@ private Q_SLOTS:
         QCOMPARE(child<QWidget>("widgetPreview")->geometry(),
                  QRect(0, 0, desk.width() - 220, desk.height() - 60));
         QCOMPARE(child<QLineEdit>("lineEditCapPath")->text(), m_capFolder);
+
+        // Closing only hides; showing again refreshes the folder and keeps the crop box.
+        child<QCheckBox>("checkBoxManualCrop")->click();
+        QVERIFY(m_window->close());
+        QVERIFY(!m_window->isVisible() && scannerWindow == m_window);
+        useCaptureFolder("captures again");
+        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(child<QLineEdit>("lineEditCapPath")->text(), m_capFolder);
+        QVERIFY(child<QCheckBox>("checkBoxManualCrop")->isChecked());
+        child<QCheckBox>("checkBoxManualCrop")->click();
+        button("pushButtonClose")->click();
+        QVERIFY(!m_window->isVisible());
+        m_window->show();
     }
 
     void capturesInEachFormat()
     {
-        const QList<QPair<QByteArray, QByteArray>> formats = {
+        const char *formats[][2] = {
             {"jpg", "jpeg"}, {"bmp", "bmp"}, {"tif", "tiff"}, {"png", "png"}};
         for (const auto &[extension, format] : formats) {
             launcherWindow->m_strImageFormat = extension;
             button("pushButtonCapture")->click();
             const QString path = m_capFolder + '/' + stamp + '.' + extension;
-            QCOMPARE(QImageReader(path).format(), format);
+            QCOMPARE(QImageReader(path).format(), QByteArray(format));
             QCOMPARE(QImageReader(path).size(), QSize(1920, 1080));
         }
         launcherWindow->m_strImageFormat = "jpg";
@@ -212,31 +226,9 @@ private Q_SLOTS:
         useCaptureFolder("captures");
     }
 
-    void closingHidesAndShowingRefreshes()
+    void recognisesThePageOrShowsNothing()
     {
-        child<QCheckBox>("checkBoxManualCrop")->click();
-        QVERIFY(m_window->close());
-        QVERIFY(!m_window->isVisible());
-        QVERIFY(scannerWindow == m_window);
-        useCaptureFolder("captures again");
-        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
-        QVERIFY(m_window->isVisible());
-        QCOMPARE(child<QLineEdit>("lineEditCapPath")->text(), m_capFolder);
-        QVERIFY(child<QCheckBox>("checkBoxManualCrop")->isChecked());
-        child<QCheckBox>("checkBoxManualCrop")->click();
-        button("pushButtonClose")->click();
-        QVERIFY(!m_window->isVisible());
-        m_window->show();
-    }
-
-    void recognisesThePage()
-    {
-        const QString planted = QDir::tempPath() + QStringLiteral("/result.txt");
-        QFile plant(planted);
-        QVERIFY(plant.open(QIODevice::WriteOnly));
-        plant.write("planted text");
-        plant.close();
-
+        QVERIFY(QFile::exists(writeTemp("result.txt", "planted text")));
         bool seenProgress = false;
         QString text = recognise(&seenProgress);
         QVERIFY(seenProgress);
@@ -252,24 +244,21 @@ private Q_SLOTS:
         QCOMPARE(QFile(privateTemporaryFolder()).permissions(),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                      QFile::WriteUser | QFile::ExeUser);
-    }
 
-    void recognitionWithAStandInTesseract()
-    {
-        // Arguments arrive one by one and the whole output file is shown.
+        // A stand-in Tesseract: arguments arrive one by one and the whole output file is shown.
         m_launcher.m_tesseract =
-            writeScript("echoing tesseract", "printf '%s\\n' \"$@\" > \"$4.txt\"");
+            writeTemp("echoing tesseract", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$4.txt\"");
         const QString arguments = recognise();
         QCOMPARE(arguments, m_launcher.m_arguments.join('\n') + '\n');
         QVERIFY(arguments.startsWith("-l\nchi_sim\n" + privateTemporaryFolder()));
 
         // One that writes nothing: the empty dialog, never the planted file.
-        m_launcher.m_tesseract = writeScript("silent tesseract", "exit 0");
+        m_launcher.m_tesseract = writeTemp("silent tesseract", "#!/bin/sh\nexit 0");
         QCOMPARE(recognise(), QString());
         QVERIFY(logText().contains("文字识别没有结果"));
 
         // One that never ends: given up after 30 s of the clock, across its wrap.
-        m_launcher.m_tesseract = writeScript("hanging tesseract", "exec sleep 600");
+        m_launcher.m_tesseract = writeTemp("hanging tesseract", "#!/bin/sh\nexec sleep 600");
         {
             RacingClock clock;
             const quint32 start = clock.m_racing;
@@ -315,7 +304,7 @@ private Q_SLOTS:
         useCaptureFolder("captures");
     }
 
-    void seriesFieldsReplaceWhatIsNoCount()
+    void timedSeries()
     {
         m_window->OnTimerCap();
         QVERIFY(m_window->multiCapDialog()->isVisible());
@@ -324,30 +313,22 @@ private Q_SLOTS:
         auto *pages = dialogChild<QLineEdit>("lineEditPages");
         QCOMPARE(time->text(), QStringLiteral("3"));
         QCOMPARE(pages->text(), QStringLiteral("999"));
-        struct Rule
-        {
-            const char *input, *interval, *count;
-        };
-        const Rule rules[] = {
-            {"", "1", "9999"},
-            {"0", "1", "9999"},
-            {"-", "1", "9999"},
-            {"abc", "1", "9999"},
-            {"7", "7", "7"},
-            {"86400", "86400", "9999"},
-            {"86401", "86400", "9999"},
-            {"123456789012345678901234", "86400", "9999"},
-        };
-        for (const Rule &rule : rules) {
-            time->setText(rule.input);
-            pages->setText(rule.input);
-            QCOMPARE(time->text(), QString::fromUtf8(rule.interval));
-            QCOMPARE(pages->text(), QString::fromUtf8(rule.count));
+        // Input, interval, count.
+        const char *rules[][3] = {{"", "1", "9999"},
+                                  {"0", "1", "9999"},
+                                  {"-", "1", "9999"},
+                                  {"abc", "1", "9999"},
+                                  {"7", "7", "7"},
+                                  {"86400", "86400", "9999"},
+                                  {"86401", "86400", "9999"},
+                                  {"123456789012345678901234", "86400", "9999"}};
+        for (const auto &[input, interval, count] : rules) {
+            time->setText(input);
+            pages->setText(input);
+            QCOMPARE(time->text(), QString::fromUtf8(interval));
+            QCOMPARE(pages->text(), QString::fromUtf8(count));
         }
-    }
 
-    void takesATimedSeries()
-    {
         QDialog *dialog = m_window->multiCapDialog();
         auto *label = dialogChild<QLabel>("labelCapCount");
         auto *start = dialogChild<QPushButton>("pushButtonStart");
