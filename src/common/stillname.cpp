@@ -6,9 +6,14 @@
 
 QByteArray timeStampStillName(const QByteArray &folder, const QByteArray &extension)
 {
-    const QDateTime now = Clock::current().localTime();
+    return timeStampStillName(folder, extension, Clock::current().localTime());
+}
+
+QByteArray timeStampStillName(const QByteArray &folder, const QByteArray &extension,
+                              const QDateTime &time)
+{
     const QByteArray stem =
-        folder + '/' + now.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+        folder + '/' + time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
 
     QByteArray name = stem + '.' + extension;
     for (int copy = 2; QFileInfo::exists(QString::fromLocal8Bit(name)); ++copy)

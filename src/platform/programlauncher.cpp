@@ -39,7 +39,9 @@ ProgramLauncher::RunOutcome ProgramLauncher::run(const QString &program,
         return RunOutcome::NotStarted;
 
     const quint32 start = Clock::current().tickCount();
-    while (!process.waitForFinished(passMs)) {
+    // The callback runs the event loop, which may take the exit itself; waiting
+    // for a process that has ended already would fail at once until the bound.
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(passMs)) {
         const quint32 elapsed = Clock::current().tickCount() - start;
         if (elapsed > timeoutMs) {
             process.kill();

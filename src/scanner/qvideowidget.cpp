@@ -14,6 +14,7 @@
 #include "common/stillname.h"
 #include "optrelle.h"
 #include "pagefold.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/tempfolder.h"
@@ -121,10 +122,12 @@ void QVideoWidget::OnTimerCap()
 
 void QVideoWidget::OnPDFCap()
 {
-    const QByteArray still = captureTemporaryStill();
+    // One time for the still and its PDF, however long the capture takes.
+    const QDateTime now = Clock::current().localTime();
+    const QByteArray still = captureTemporaryStill(now);
     if (still.isEmpty())
         return;
-    const QByteArray pdf = timeStampStillName(captureFolder(), "pdf");
+    const QByteArray pdf = timeStampStillName(captureFolder(), "pdf", now);
     ClearAll();
     AddImage(still.constData());
     if (!MakePDF(pdf.constData(), nullptr)) {
@@ -157,7 +160,7 @@ void QVideoWidget::onCloseWindow()
 void QVideoWidget::onOCR()
 {
     // Without a still there is nothing to recognise; the dialog opens empty.
-    const QByteArray still = captureTemporaryStill();
+    const QByteArray still = captureTemporaryStill(Clock::current().localTime());
     QByteArray text;
     if (!still.isEmpty()) {
         text = recognizeText(still, this);
@@ -229,14 +232,14 @@ void QVideoWidget::showEvent(QShowEvent *event)
     fnSetHWND(mainCamera(), ui->widgetPreview->winId());
 }
 
-QByteArray QVideoWidget::captureTemporaryStill()
+QByteArray QVideoWidget::captureTemporaryStill(const QDateTime &time)
 {
     const QString folder = privateTemporaryFolder();
     if (folder.isEmpty()) {
         writeLog("无法创建临时文件夹");
         return {};
     }
-    QByteArray path = timeStampStillName(folder.chopped(1).toLocal8Bit(), "jpg");
+    QByteArray path = timeStampStillName(folder.chopped(1).toLocal8Bit(), "jpg", time);
     if (!captureStill(mainCamera(), path))
         return {};
     return path;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <memory>
@@ -52,7 +53,7 @@ private:
     QByteArray captureFolder() const;
     // A fresh JPEG still in the private temporary folder; empty when the camera
     // wrote none.
-    QByteArray captureTemporaryStill();
+    QByteArray captureTemporaryStill(const QDateTime &time);
 
     std::unique_ptr<Ui::QVideoWidget> ui;
     QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program

@@ -1,6 +1,7 @@
 #include "textrecognition.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -11,31 +12,35 @@
 #include "platform/tempfolder.h"
 
 namespace {
-// Shown while Tesseract works: the elapsed seconds against the bound.
-class RecognitionProgress
+// Shown while Tesseract works: the elapsed seconds against the bound. It cannot be
+// dismissed, so while it is up nothing else can be started, also not a second
+// recognition that would share the result file.
+class RecognitionProgress : public QProgressDialog
 {
 public:
-    explicit RecognitionProgress(QWidget *parent) : m_dialog(parent)
+    explicit RecognitionProgress(QWidget *parent) : QProgressDialog(parent)
     {
         auto *seconds = new QProgressBar; // the dialog takes it over
         seconds->setFormat(QStringLiteral("%v 秒"));
-        m_dialog.setBar(seconds);
-        m_dialog.setRange(0, recognitionTimeoutMs / 1000);
-        m_dialog.setLabelText(QStringLiteral("正在识别文字…"));
-        m_dialog.setWindowModality(Qt::ApplicationModal);
-        m_dialog.setCancelButton(nullptr);
-        m_dialog.setValue(0);
-        m_dialog.show();
+        setBar(seconds);
+        setRange(0, recognitionTimeoutMs / 1000);
+        setLabelText(QStringLiteral("正在识别文字…"));
+        setWindowModality(Qt::ApplicationModal);
+        setCancelButton(nullptr);
+        setValue(0);
+        show();
     }
 
     void update(quint32 elapsedMs)
     {
-        m_dialog.setValue(int(elapsedMs / 1000));
+        setValue(int(elapsedMs / 1000));
         QApplication::processEvents();
     }
 
-private:
-    QProgressDialog m_dialog;
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
 };
 } // namespace
 
@@ -76,8 +81,13 @@ QByteArray recognizeText(const QByteArray &imagePath, QWidget *parent)
         writeLog("文字识别没有结果: %s", qPrintable(result.fileName()));
         return {};
     }
-    const QByteArray text = result.readAll();
+    QByteArray text = result.readAll();
     result.close();
     result.remove();
+    // The text ends at a stray zero byte, as a C string would.
+    if (const qsizetype end = text.indexOf('\0'); end >= 0)
+        text.truncate(end);
+    if (text.isEmpty())
+        writeLog("文字识别没有找到文字");
     return text;
 }
