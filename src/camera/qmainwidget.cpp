@@ -110,18 +110,7 @@ QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique
     fillResolutionList();
     ui->pushButtonOpenFolder->hide();
 
-    const QRect desk = workArea();
-    m_pBottomLayer = new QBottomLayer(nullptr);
-    m_pTopLayer = new QTopLayer(nullptr);
-    for (QWidget *layer :
-         {static_cast<QWidget *>(m_pBottomLayer), static_cast<QWidget *>(m_pTopLayer)}) {
-        layer->resize(desk.width(), desk.height() - 40);
-        layer->move(0, 0);
-    }
-    m_pTopLayer->setTarget(m_pBottomLayer);
-    m_pBottomLayer->hide();
-    m_pTopLayer->hide();
-
+    createSpotlight();
     m_nTimerId = startTimer(200);
     setWindowIcon(QIcon(QString::fromLocal8Bit(programFolder() + "res/logo.png")));
     connectSignals();
@@ -157,6 +146,22 @@ void QMainWidget::createFloatingTools()
     m_pFocusWidget = new QFocusWidget(nullptr);
     m_pFocusWidget->move((desk.width() - m_pFocusWidget->width()) / 2, desk.height() - 92);
     m_pFocusWidget->hide();
+}
+
+// Both layers cover the work area but its bottom 40 pixels, where the bar stays
+// reachable; their coordinates coincide.
+void QMainWidget::createSpotlight()
+{
+    const QRect desk = workArea();
+    m_pBottomLayer = new QBottomLayer(nullptr);
+    m_pTopLayer = new QTopLayer(nullptr);
+    for (QWidget *layer :
+         {static_cast<QWidget *>(m_pBottomLayer), static_cast<QWidget *>(m_pTopLayer)}) {
+        layer->resize(desk.width(), desk.height() - 40);
+        layer->move(0, 0);
+        layer->hide();
+    }
+    m_pTopLayer->setTarget(m_pBottomLayer);
 }
 
 void QMainWidget::buildPictureStage()

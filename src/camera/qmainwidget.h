@@ -108,6 +108,7 @@ protected:
 private:
     void buildPictureStage();
     void createFloatingTools();
+    void createSpotlight();
     void openSubCamWidget();
     void findCameras();
     void openMainCamera();
