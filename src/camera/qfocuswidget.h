@@ -19,9 +19,6 @@ public:
     explicit QFocusWidget(QWidget *parent = nullptr);
     ~QFocusWidget() override;
 
-    // The value last read from the camera or sent to it.
-    int value() const { return m_nValue; }
-
 public Q_SLOTS:
     void onSub();
     void onAdd();

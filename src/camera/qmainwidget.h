@@ -56,8 +56,6 @@ public:
 
     QSnapWidget *snapWidget() const { return m_pSnapWidget; }
     QFocusWidget *focusWidget() const { return m_pFocusWidget; }
-    QBottomLayer *bottomLayer() const { return m_pBottomLayer; }
-    QTopLayer *topLayer() const { return m_pTopLayer; }
     // Null until the secondary camera is first asked for.
     QSubCamWidget *subCamWidget() const { return m_pSubCamWidget; }
     const BmpFrameBuffer &frameBuffer() const { return m_frameBuffer; }
