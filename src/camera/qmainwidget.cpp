@@ -5,6 +5,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QScreen>
@@ -325,11 +326,18 @@ QString QMainWidget::capturePhoto()
     if (!launcherWindow)
         return {};
     QByteArray path = newPhotoPath();
-    if (!captureStill(m_nMainCam, path))
+    if (!captureStill(m_nMainCam, path)) {
+        tellStillNotWritten(path);
         return QString::fromLocal8Bit(path);
+    }
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
-    if (m_nResIndex == 0 && modelSize.isValid())
+    if (m_nResIndex == 0 && modelSize.isValid()) {
         fnResampleImage(path.data(), modelSize.width(), modelSize.height());
+        const QSize kept = QImageReader(QString::fromLocal8Bit(path)).size();
+        if (kept != modelSize)
+            writeLog("照片未能缩放到 %dx%d, 保持 %dx%d: %s", modelSize.width(), modelSize.height(),
+                     kept.width(), kept.height(), path.constData());
+    }
     if (m_nRotate != 0)
         fnRotateImage(path.data(), m_nRotate);
     return QString::fromLocal8Bit(path);
@@ -573,7 +581,7 @@ void QMainWidget::timerEvent(QTimerEvent *)
 
 void QMainWidget::mouseDoubleClickEvent(QMouseEvent *)
 {
-    sendAnnotationCommand(this, "Switch");
+    sendAnnotationCommand(quint64(winId()), "Switch");
     if (launcherWindow)
         launcherWindow->toggleBarSide();
 }
@@ -623,7 +631,7 @@ void QMainWidget::applyButtonIcons()
 
 void QMainWidget::onAnnotationCommand(const QByteArray &text)
 {
-    writeLog("收到CopyData消息: %s", text.constData());
+    writeReceivedTextLog("收到CopyData消息: ", text);
     switch (presenterCommandIn(text)) {
     case PresenterCommand::RotateRight:
         rotateRight();
