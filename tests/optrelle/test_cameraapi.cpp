@@ -347,6 +347,7 @@ private slots:
         waitForCalls(2);
         QCOMPARE(QByteArray(fnReadBarcode(0)), deskCode);
         QCOMPARE(fnSetVideoProcAmp(0, 5, 4, 0), 1);
+        waitForCalls(2);
         QCOMPARE(QByteArray(fnReadBarcode(2)), QByteArray());
         fnSetResolution(0, 0);
     }

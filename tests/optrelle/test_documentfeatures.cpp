@@ -159,8 +159,6 @@ private slots:
     {
         QTest::addColumn<QImage>("scene");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("EAN-13") << codeImage(ZXing::BarcodeFormat::EAN13, "4006381333931")
-                                << QByteArray("4006381333931");
         QTest::newRow("Code 128") << codeImage(ZXing::BarcodeFormat::Code128, "Kelvora-128")
                                   << QByteArray("Kelvora-128");
         // Photographed in poor light: text mode turns the whole code black.

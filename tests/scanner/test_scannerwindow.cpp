@@ -345,6 +345,7 @@ private Q_SLOTS:
         dialogChild<QPushButton>("pushButtonStart")->click();
         QTRY_COMPARE(m_dialogs.m_messages.size(), messages + 3);
         QCOMPARE(dialogChild<QPushButton>("pushButtonStart")->text(), QStringLiteral("启动"));
+        dialogChild<QLineEdit>("lineEditTime")->setText("3");
         m_window->multiCapDialog()->hide();
         useCaptureFolder("captures");
     }
