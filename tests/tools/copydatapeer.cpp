@@ -5,8 +5,6 @@
 //   copydatapeer listen TITLE LOGFILE [--hang]   exit 0 on SIGTERM, 1 on failure
 //   copydatapeer send TITLE TEXT                 exit 0 answered, 1 no listener, 2 no reply
 //   copydatapeer probe TITLE                     exit 0 someone listens, 1 not
-//   copydatapeer hold TITLE COUNT                opens up to COUNT connections that
-//                                                send nothing; holds them until SIGTERM
 
 #include <cerrno>
 #include <csignal>
@@ -67,9 +65,9 @@ bool socketAddress(const std::string &title, sockaddr_un &address)
 }
 
 // A connected socket, or -1 when nobody listens.
-int connectTo(const sockaddr_un &address, int flags = 0)
+int connectTo(const sockaddr_un &address)
 {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0) {
@@ -196,10 +194,10 @@ int listenAs(const std::string &title, const char *logPath, bool hang)
 }
 
 // A connection to the listener of title, or -1 when nobody listens there.
-int connectToTitle(const std::string &title, int flags = 0)
+int connectToTitle(const std::string &title)
 {
     sockaddr_un address;
-    return socketAddress(title, address) ? connectTo(address, flags) : -1;
+    return socketAddress(title, address) ? connectTo(address) : -1;
 }
 
 int sendTo(const std::string &title, const std::string &text)
@@ -229,31 +227,11 @@ int probeFor(const std::string &title)
     return 0;
 }
 
-// A hostile peer: connections that take the listener's descriptors and say nothing.
-int holdConnections(const std::string &title, int count)
-{
-    std::vector<int> held;
-    for (int i = 0; i < count; ++i) {
-        // Non-blocking: a full queue of new connections skips one instead of waiting.
-        const int fd = connectToTitle(title, SOCK_NONBLOCK);
-        if (fd >= 0)
-            held.push_back(fd);
-    }
-    std::printf("held %zu\n", held.size());
-    std::fflush(stdout);
-    while (!stopRequested)
-        pause();
-    for (const int fd : held)
-        close(fd);
-    return 0;
-}
-
 int usage()
 {
     std::fprintf(stderr, "usage: copydatapeer listen TITLE LOGFILE [--hang]\n"
                          "       copydatapeer send TITLE TEXT\n"
-                         "       copydatapeer probe TITLE\n"
-                         "       copydatapeer hold TITLE COUNT\n");
+                         "       copydatapeer probe TITLE\n");
     return 64;
 }
 } // namespace
@@ -261,14 +239,13 @@ int usage()
 int main(int argc, char **argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
-    struct sigaction action = {};
-    action.sa_handler = requestStop;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    if (mode == "listen" && (argc == 4 || (argc == 5 && std::strcmp(argv[4], "--hang") == 0)))
+    if (mode == "listen" && (argc == 4 || (argc == 5 && std::strcmp(argv[4], "--hang") == 0))) {
+        struct sigaction action = {};
+        action.sa_handler = requestStop;
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
         return listenAs(argv[2], argv[3], argc == 5);
-    if (mode == "hold" && argc == 4)
-        return holdConnections(argv[2], std::atoi(argv[3]));
+    }
     if (mode == "send" && argc == 4)
         return sendTo(argv[2], argv[3]);
     if (mode == "probe" && argc == 3)
