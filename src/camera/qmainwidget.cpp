@@ -2,6 +2,7 @@
 #include "ui_qmainwidget.h"
 
 #include <QCursor>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/kelvora.h"
@@ -325,21 +327,30 @@ QString QMainWidget::capturePhoto()
 {
     if (!launcherWindow)
         return {};
-    QByteArray path = newPhotoPath();
-    if (!captureStill(m_nMainCam, path)) {
+    const QByteArray path = newPhotoPath();
+    // Resampled and turned under a hidden name beside it, so that the photo
+    // appears once, finished, for whoever watches the folder.
+    const QFileInfo target(QString::fromLocal8Bit(path));
+    QByteArray working = (target.path() + "/." + target.fileName()).toLocal8Bit();
+    if (!captureStill(m_nMainCam, working)) {
         tellStillNotWritten(path);
         return QString::fromLocal8Bit(path);
     }
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
     if (m_nResIndex == 0 && modelSize.isValid()) {
-        fnResampleImage(path.data(), modelSize.width(), modelSize.height());
-        const QSize kept = QImageReader(QString::fromLocal8Bit(path)).size();
+        fnResampleImage(working.data(), modelSize.width(), modelSize.height());
+        const QSize kept = QImageReader(QString::fromLocal8Bit(working)).size();
         if (kept != modelSize)
             writeLog("照片未能缩放到 %dx%d, 保持 %dx%d: %s", modelSize.width(), modelSize.height(),
                      kept.width(), kept.height(), path.constData());
     }
     if (m_nRotate != 0)
-        fnRotateImage(path.data(), m_nRotate);
+        fnRotateImage(working.data(), m_nRotate);
+    if (std::rename(working.constData(), path.constData()) != 0) {
+        std::remove(working.constData());
+        writeLog("拍照失败: %s", path.constData());
+        tellStillNotWritten(path);
+    }
     return QString::fromLocal8Bit(path);
 }
 
