@@ -126,8 +126,16 @@ OPTRELLE_API void fnShowVideoProp(int index);
  * disk ends the recording early, leaving a readable file. */
 OPTRELLE_API int fnStartRecord(int index, const char *path, bool withPicture);
 /* Finishes the recording's file. Also done by fnCloseCamera and at exit(). Does
- * nothing when not recording. */
+ * nothing when not recording. Also call it after a recording ended by itself:
+ * it closes the file so that the part written stays readable. */
 OPTRELLE_API void fnStopRecord(int index);
+/* 1 from a successful fnStartRecord until fnStopRecord or until the recording
+ * ended by itself (disk full, a write error, the camera stopped); 0 otherwise. */
+OPTRELLE_API int fnIsRecording(int index);
+/* Why the camera's last recording ended by itself or could not start, in
+ * English, UTF-8; "" when nothing failed (a recording the camera's stop ended
+ * has no error). Never null; valid until the next call for this camera. */
+OPTRELLE_API const char *fnGetRecordError(int index);
 
 /* true: the library finds the document page on the desk in each frame,
  * straightens it and paints and captures the page instead of the whole frame

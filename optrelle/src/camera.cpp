@@ -194,6 +194,12 @@ bool Camera::startRecording(const QString &path)
     });
 }
 
+const std::string &Camera::recordingError()
+{
+    m_recordingError = m_recorder.errorString().toStdString();
+    return m_recordingError;
+}
+
 void Camera::setAutoCrop(bool on)
 {
     if (on && !m_autoCrop)
@@ -262,13 +268,17 @@ void Camera::dragCrop(void (ManualCrop::*step)(QPointF), QPoint position)
 
 void Camera::frameCaptured(std::shared_ptr<Frame> frame)
 {
-    // Capture thread.
-    if (m_textMode)
-        makeTextPicture(*frame);
+    // Capture thread. In text mode the camera's own frame is kept for reading
+    // codes, and the grey picture is what is shown, stored and handed on.
+    const std::shared_ptr<Frame> cameraFrame = frame;
+    if (m_textMode) {
+        frame = m_textPool.acquire(cameraFrame->width, cameraFrame->height);
+        makeTextPicture(*cameraFrame, *frame);
+    }
     const FramePtr shown = pageOf(frame);
     {
         std::lock_guard lock(m_frameMutex);
-        m_frame = frame;
+        m_frame = cameraFrame;
         m_shownFrame = shown;
         m_frameRun = m_streamRun;
     }

@@ -80,6 +80,9 @@ public:
     // when already recording or the file cannot be made.
     bool startRecording(const QString &path);
     void stopRecording() { m_recorder.stop(); }
+    bool isRecording() const { return m_recorder.isRecording(); }
+    // Why the last recording ended by itself or failed; valid until the next call.
+    const std::string &recordingError();
 
     // Paints and captures the straightened document page instead of the whole
     // frame; frames to the callback stay whole.
@@ -116,7 +119,7 @@ private:
 
     mutable std::mutex m_frameMutex;
     std::condition_variable m_frameArrived;
-    FramePtr m_frame;         // as the camera delivered it
+    FramePtr m_frame;         // as the camera delivered it, before text mode
     FramePtr m_shownFrame;    // what is painted and captured: m_frame or its straightened page
     unsigned m_streamRun = 0; // counts starts; a frame of an older run is stale
     unsigned m_frameRun = 0;
@@ -130,9 +133,11 @@ private:
     std::atomic<bool> m_outlineStale = false; // the smoother starts afresh
     OutlineSmoother m_outlineSmoother;        // capture thread only
     FramePool m_pagePool;
+    FramePool m_textPool; // text mode's pictures
     ManualCrop m_manualCrop;
     VideoRecorder m_recorder;
     std::string m_barcodeText;
+    std::string m_recordingError;
     QPointer<QDialog> m_propertiesDialog;
 
     std::function<void()> m_firstFrameDelivered;

@@ -276,6 +276,16 @@ void fnStopRecord(int index)
     onCamera(index, [](Camera &camera) { camera.stopRecording(); });
 }
 
+int fnIsRecording(int index)
+{
+    return withCamera(index, 0, [](Camera &camera) { return camera.isRecording() ? 1 : 0; });
+}
+
+const char *fnGetRecordError(int index)
+{
+    return withCamera(index, "", [](Camera &camera) { return camera.recordingError().c_str(); });
+}
+
 void fnEnableAutoCrop(int index, bool on)
 {
     onCamera(index, [on](Camera &camera) { camera.setAutoCrop(on); });

@@ -24,14 +24,18 @@ constexpr auto curve = contrastCurve();
 
 } // namespace
 
-void makeTextPicture(Frame &frame)
+void makeTextPicture(const Frame &source, Frame &target)
 {
-    std::uint8_t *pixel = frame.pixels.data();
-    std::uint8_t *const end = pixel + frame.byteCount();
-    for (; pixel != end; pixel += 3) {
+    target.width = source.width;
+    target.height = source.height;
+    target.pixels.resize(source.byteCount());
+    const std::uint8_t *pixel = source.pixels.data();
+    const std::uint8_t *const end = pixel + source.byteCount();
+    std::uint8_t *out = target.pixels.data();
+    for (; pixel != end; pixel += 3, out += 3) {
         // BT.601 luminance from B, G, R with weights summing to 256.
         const int luma = (29 * pixel[0] + 150 * pixel[1] + 77 * pixel[2]) >> 8;
-        pixel[0] = pixel[1] = pixel[2] = curve[luma];
+        out[0] = out[1] = out[2] = curve[luma];
     }
 }
 

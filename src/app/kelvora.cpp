@@ -186,9 +186,25 @@ void Kelvora::applyButtonIcons()
     }
 }
 
+bool Kelvora::event(QEvent *event)
+{
+    // Asking a window being torn down for its id would make a new one: the id is
+    // kept while the window exists, for the "Exit" sent as the launcher closes.
+    if (event->type() == QEvent::WinIdChange && internalWinId())
+        m_windowId = quint64(internalWinId());
+    return QMainWindow::event(event);
+}
+
+quint64 Kelvora::windowId()
+{
+    if (!m_windowId)
+        m_windowId = quint64(winId());
+    return m_windowId;
+}
+
 void Kelvora::clearAnnotationScreen()
 {
-    sendAnnotationCommand(this, "ClearSrn", "查找到画板窗口");
+    sendAnnotationCommand(windowId(), "ClearSrn", "查找到画板窗口");
 }
 
 void Kelvora::loadWorkDirAndConfig()
@@ -213,11 +229,12 @@ void Kelvora::loadWorkDirAndConfig()
 
 void Kelvora::onAnnotationCommand(const QByteArray &text)
 {
-    writeLog("Kelvora收到CopyData消息: %s", text.constData());
+    writeReceivedTextLog("Kelvora收到CopyData消息: ", text);
     if (!text.contains("Exit"))
         return;
     writeLog("Kelvora按钮退出");
-    sendAnnotationCommand(this, "Exit", "Kelvora查找到画板窗口");
+    sendAnnotationCommand(windowId(), "Exit", "Kelvora查找到画板窗口");
+    waitForAnnotationCommands();
     writeLog("Kelvora::winEvent 程序退出");
     // Ends at once, as the annotation program asked: no window is closed first.
     std::exit(0);
@@ -225,7 +242,8 @@ void Kelvora::onAnnotationCommand(const QByteArray &text)
 
 void Kelvora::OnExit()
 {
-    sendAnnotationCommand(this, "Exit");
+    sendAnnotationCommand(windowId(), "Exit");
+    waitForAnnotationCommands();
     writeLog("OnExit 程序退出");
     delete m_pMainWidget;
     m_pMainWidget = nullptr;

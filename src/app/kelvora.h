@@ -61,11 +61,14 @@ public Q_SLOTS:
     void OnShowVideo();
 
 protected:
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void layoutButtons();
     void applyButtonIcons();
+    // The native window id the launcher's commands carry.
+    quint64 windowId();
     void clearAnnotationScreen();
     void loadWorkDirAndConfig();
     // A command from the annotation program; runs on the GUI thread.
@@ -81,6 +84,7 @@ private:
     QCompareImage *m_pCompare = nullptr;      // never deleted: ends with the process
     QVideoWidget *m_pVideoWidget = nullptr;   // the scanner window; lives as long as the process
     CopyDataListener m_commandListener;
+    quint64 m_windowId = 0; // kept from while the window exists
 
     int m_nDeskWidth = 0;
     int m_nDeskHeight = 0;

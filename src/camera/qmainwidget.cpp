@@ -2,14 +2,17 @@
 #include "ui_qmainwidget.h"
 
 #include <QCursor>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/kelvora.h"
@@ -324,14 +327,30 @@ QString QMainWidget::capturePhoto()
 {
     if (!launcherWindow)
         return {};
-    QByteArray path = newPhotoPath();
-    if (!captureStill(m_nMainCam, path))
+    const QByteArray path = newPhotoPath();
+    // Resampled and turned under a hidden name beside it, so that the photo
+    // appears once, finished, for whoever watches the folder.
+    const QFileInfo target(QString::fromLocal8Bit(path));
+    QByteArray working = (target.path() + "/." + target.fileName()).toLocal8Bit();
+    if (!captureStill(m_nMainCam, working)) {
+        tellStillNotWritten(path);
         return QString::fromLocal8Bit(path);
+    }
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
-    if (m_nResIndex == 0 && modelSize.isValid())
-        fnResampleImage(path.data(), modelSize.width(), modelSize.height());
+    if (m_nResIndex == 0 && modelSize.isValid()) {
+        fnResampleImage(working.data(), modelSize.width(), modelSize.height());
+        const QSize kept = QImageReader(QString::fromLocal8Bit(working)).size();
+        if (kept != modelSize)
+            writeLog("照片未能缩放到 %dx%d, 保持 %dx%d: %s", modelSize.width(), modelSize.height(),
+                     kept.width(), kept.height(), path.constData());
+    }
     if (m_nRotate != 0)
-        fnRotateImage(path.data(), m_nRotate);
+        fnRotateImage(working.data(), m_nRotate);
+    if (std::rename(working.constData(), path.constData()) != 0) {
+        std::remove(working.constData());
+        writeLog("拍照失败: %s", path.constData());
+        tellStillNotWritten(path);
+    }
     return QString::fromLocal8Bit(path);
 }
 
@@ -573,7 +592,7 @@ void QMainWidget::timerEvent(QTimerEvent *)
 
 void QMainWidget::mouseDoubleClickEvent(QMouseEvent *)
 {
-    sendAnnotationCommand(this, "Switch");
+    sendAnnotationCommand(quint64(winId()), "Switch");
     if (launcherWindow)
         launcherWindow->toggleBarSide();
 }
@@ -623,7 +642,7 @@ void QMainWidget::applyButtonIcons()
 
 void QMainWidget::onAnnotationCommand(const QByteArray &text)
 {
-    writeLog("收到CopyData消息: %s", text.constData());
+    writeReceivedTextLog("收到CopyData消息: ", text);
     switch (presenterCommandIn(text)) {
     case PresenterCommand::RotateRight:
         rotateRight();

@@ -8,6 +8,7 @@
 #include "common/programwide.h"
 #include "common/stillname.h"
 #include "optrelle.h"
+#include "platform/dialogs.h"
 
 QByteArray newPhotoPath()
 {
@@ -24,4 +25,12 @@ bool captureStill(int camera, QByteArray path)
         return false;
     }
     return true;
+}
+
+void tellStillNotWritten(const QByteArray &path)
+{
+    Dialogs::current().message(
+        QStringLiteral("照片无法保存: %1\n请检查保存路径是否可写、磁盘是否已满")
+            .arg(QString::fromLocal8Bit(path)),
+        QStringLiteral("提示"));
 }

@@ -10,3 +10,6 @@ QByteArray newPhotoPath();
 // written; the library then leaves none. A path past the system's limit is
 // refused rather than cut.
 bool captureStill(int camera, QByteArray path);
+// Tells the user, in a message box, that no still could be written at path (a
+// full or read-only folder); once per press, after captureStill failed.
+void tellStillNotWritten(const QByteArray &path);

@@ -11,10 +11,14 @@
 #include "platform/copydatasender.h"
 
 CopyDataListener::CopyDataListener(QObject *parent)
-    // A child, not a plain member, so that moveToThread takes the server along.
-    : QObject(parent), m_server(new QLocalServer(this))
+    // Children, not plain members, so that moveToThread takes them along.
+    : QObject(parent), m_server(new QLocalServer(this)), m_relistenTimer(new QTimer(this))
 {
     connect(m_server, &QLocalServer::newConnection, this, &CopyDataListener::acceptConnections);
+    // QLocalServer closes itself, removing its socket, when accept() fails (no
+    // descriptor left): listening starts again once one is free.
+    m_relistenTimer->setInterval(relistenIntervalMs);
+    connect(m_relistenTimer, &QTimer::timeout, this, &CopyDataListener::keepListening);
 }
 
 CopyDataListener::~CopyDataListener()
@@ -25,12 +29,23 @@ CopyDataListener::~CopyDataListener()
 bool CopyDataListener::listen(const QString &title)
 {
     stop();
+    if (!bindSocket(title))
+        return false;
+    m_title = title;
+    m_relistenTimer->start();
+    return true;
+}
+
+bool CopyDataListener::bindSocket(const QString &title)
+{
     const QString path = CopyData::socketPath(title);
     if (path.isEmpty())
         return false;
     if (!m_server->listen(path)) {
-        // A socket file nobody answers on is left over from a dead process.
-        if (findWindow(title) || !QLocalServer::removeServer(path) || !m_server->listen(path)) {
+        // A socket file nobody answers on is left over from a dead process. Only
+        // a taken address says so: without a free descriptor the probe fails too.
+        if (m_server->serverError() != QAbstractSocket::AddressInUseError || findWindow(title) ||
+            !QLocalServer::removeServer(path) || !m_server->listen(path)) {
             qCWarning(lcCopyData, "cannot listen as %s: %s", qPrintable(title),
                       qPrintable(m_server->errorString()));
             return false;
@@ -38,8 +53,13 @@ bool CopyDataListener::listen(const QString &title)
     }
     // The folder is private already; the socket is made so as well.
     chmod(QFile::encodeName(path).constData(), 0600);
-    m_title = title;
     return true;
+}
+
+void CopyDataListener::keepListening()
+{
+    if (!m_server->isListening() && bindSocket(m_title))
+        qCWarning(lcCopyData, "listening as %s again", qPrintable(m_title));
 }
 
 QString CopyDataListener::title() const
@@ -54,6 +74,7 @@ void CopyDataListener::setConnectionTimeout(int milliseconds)
 
 void CopyDataListener::stop()
 {
+    m_relistenTimer->stop();
     // Closing the server removes its socket file.
     m_server->close();
     m_title.clear();
@@ -62,6 +83,14 @@ void CopyDataListener::stop()
 void CopyDataListener::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (m_openConnections >= maxOpenConnections) {
+            // A peer holding connections open cannot take every descriptor.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_openConnections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_openConnections; });
         auto *deadline = new QTimer(socket);
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, socket, [socket] {

@@ -12,12 +12,17 @@ class QTimer;
 // record. Lives on the thread whose event loop serves it, normally the GUI
 // thread. Records above CopyData::kMaxText, cut short or not complete within the
 // connection timeout are dropped without a reply; a text ends at its first zero
-// byte. Any number of connections are served at once.
+// byte. Up to maxOpenConnections are served at once; more are closed unread.
+// When the socket is lost (accept() failed for want of a descriptor), listening
+// starts again within relistenIntervalMs once a descriptor is free.
 class CopyDataListener : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int maxOpenConnections = 64;
+    static constexpr int relistenIntervalMs = 500;
+
     explicit CopyDataListener(QObject *parent = nullptr);
     // Stops listening and removes its socket.
     ~CopyDataListener() override;
@@ -41,10 +46,14 @@ Q_SIGNALS:
 
 private:
     void stop();
+    bool bindSocket(const QString &title);
+    void keepListening();
     void acceptConnections();
     void readRecord(QLocalSocket *socket, QTimer *deadline);
 
     QLocalServer *m_server;
+    QTimer *m_relistenTimer;
     QString m_title;
+    int m_openConnections = 0;
     int m_connectionTimeoutMs = 3000;
 };

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "common/programwide.h"
+#include "camera/stillcapture.h"
 #include "platform/dialogs.h"
 #include "scanner/qvideowidget.h"
 
@@ -93,8 +94,16 @@ void QMultiCapDialog::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() != m_nTimerId)
         return;
-    if (m_nCount < m_nPages && scannerWindow)
-        scannerWindow->OnCapture();
+    if (m_nCount < m_nPages && scannerWindow) {
+        const QByteArray failed = scannerWindow->stillIntoFolder();
+        if (!failed.isEmpty()) {
+            // Ended first: the message box would otherwise stack one per tick.
+            endSeries();
+            ui->labelCapCount->setText(QStringLiteral("已拍照 %1 张, 拍照失败").arg(m_nCount));
+            tellStillNotWritten(failed);
+            return;
+        }
+    }
     ++m_nCount;
     if (m_nCount < m_nPages) {
         ui->labelCapCount->setText(QStringLiteral("已拍照 %1 张").arg(m_nCount));

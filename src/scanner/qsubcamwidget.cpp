@@ -55,7 +55,9 @@ void QSubCamWidget::onRotRight()
 // no model resampling and no turn.
 void QSubCamWidget::onCapture()
 {
-    captureStill(m_nCamera, newPhotoPath());
+    const QByteArray path = newPhotoPath();
+    if (!captureStill(m_nCamera, path))
+        tellStillNotWritten(path);
 }
 
 void QSubCamWidget::onClose()

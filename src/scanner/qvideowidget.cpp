@@ -26,6 +26,7 @@
 namespace {
 const QString recordStartText = QStringLiteral("开始录像");
 const QString recordStopText = QStringLiteral("停止录像");
+constexpr int recordingWatchMs = 500;
 } // namespace
 
 QVideoWidget::QVideoWidget(QWidget *parent)
@@ -52,6 +53,8 @@ QVideoWidget::QVideoWidget(QWidget *parent)
     connect(ui->pushButtonRecord, &QPushButton::clicked, this, &QVideoWidget::onRecord);
     connect(ui->pushButtonZoomIn, &QPushButton::clicked, this, &QVideoWidget::OnZoomIn);
     connect(ui->pushButtonZoomOut, &QPushButton::clicked, this, &QVideoWidget::OnZoomOut);
+    m_recordingWatch.setInterval(recordingWatchMs);
+    connect(&m_recordingWatch, &QTimer::timeout, this, &QVideoWidget::checkRecordingRuns);
 }
 
 QVideoWidget::~QVideoWidget()
@@ -89,10 +92,17 @@ void QVideoWidget::OnBrowser()
 
 void QVideoWidget::OnCapture()
 {
+    const QByteArray failed = stillIntoFolder();
+    if (!failed.isEmpty())
+        tellStillNotWritten(failed);
+}
+
+QByteArray QVideoWidget::stillIntoFolder()
+{
     if (!launcherWindow)
-        return;
+        return {};
     QByteArray path = timeStampStillName(captureFolder(), launcherWindow->m_strImageFormat);
-    captureStill(mainCamera(), path);
+    return captureStill(mainCamera(), path) ? QByteArray() : path;
 }
 
 void QVideoWidget::OnRotLeft()
@@ -184,11 +194,34 @@ void QVideoWidget::onRecord()
         }
         ui->pushButtonRecord->setText(recordStopText);
         ui->pushButtonClose->setEnabled(false);
+        m_recordingPath = path;
+        m_recordingWatch.start();
     } else {
-        ui->pushButtonRecord->setText(recordStartText);
         fnStopRecord(mainCamera());
-        ui->pushButtonClose->setEnabled(true);
+        showRecordingStopped();
     }
+}
+
+void QVideoWidget::showRecordingStopped()
+{
+    m_recordingWatch.stop();
+    ui->pushButtonRecord->setText(recordStartText);
+    ui->pushButtonClose->setEnabled(true);
+}
+
+void QVideoWidget::checkRecordingRuns()
+{
+    if (fnIsRecording(mainCamera()))
+        return;
+    QString reason = QString::fromUtf8(fnGetRecordError(mainCamera()));
+    fnStopRecord(mainCamera());
+    showRecordingStopped();
+    if (reason.isEmpty())
+        reason = QStringLiteral("摄像头已停止");
+    writeLog("录像意外停止: %s: %s", m_recordingPath.constData(), qUtf8Printable(reason));
+    Dialogs::current().message(QStringLiteral("录像已停止, 文件: %1\n原因: %2")
+                                   .arg(QString::fromLocal8Bit(m_recordingPath), reason),
+                               QStringLiteral("提示"));
 }
 
 void QVideoWidget::OnZoomIn()
@@ -240,7 +273,9 @@ QByteArray QVideoWidget::captureTemporaryStill(const QDateTime &time)
         return {};
     }
     QByteArray path = timeStampStillName(folder.chopped(1).toLocal8Bit(), "jpg", time);
-    if (!captureStill(mainCamera(), path))
+    if (!captureStill(mainCamera(), path)) {
+        tellStillNotWritten(path);
         return {};
+    }
     return path;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -24,6 +25,9 @@ public:
     ~QVideoWidget() override;
 
     QMultiCapDialog *multiCapDialog() const { return m_pMultiCapDlg; }
+    // A still into the capture folder, untold; the path it could not write, empty
+    // on success. The timed series ends on a failure before it tells the user.
+    QByteArray stillIntoFolder();
 
 public Q_SLOTS:
     void onOpenFolder();
@@ -54,7 +58,13 @@ private:
     // A fresh JPEG still in the private temporary folder; empty when the camera
     // wrote none.
     QByteArray captureTemporaryStill(const QDateTime &time);
+    void showRecordingStopped();
+    // A recording that ended by itself (disk full, write error, camera gone):
+    // the file is finished and the user told which and why.
+    void checkRecordingRuns();
 
     std::unique_ptr<Ui::QVideoWidget> ui;
     QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program
+    QTimer m_recordingWatch;                   // runs while recording
+    QByteArray m_recordingPath;
 };

@@ -70,7 +70,7 @@ void QSettingDlg::OnBrowser()
         return;
     ui->lineEditImagePath->setText(QString::fromLocal8Bit(launcherWindow->m_strImagePath));
     // Tells the annotation program that the photo folder changed, once it is stored.
-    sendAnnotationCommand(this, "Update");
+    sendAnnotationCommand(quint64(winId()), "Update");
 }
 
 void QSettingDlg::OnBrowser2()

@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLocalServer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -11,6 +13,7 @@
 #include "common/log.h"
 #include "common/paths.h"
 #include "common/programwide.h"
+#include "platform/copydatarecord.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
 #include "shell/qscreenrecrect.h"
@@ -173,16 +176,42 @@ private Q_SLOTS:
         RecordingDialogs dialogs;
         ThreadedListener annotation("Scribvane");
         QVERIFY(annotation.isListening());
+        quint64 barWindow = 0;
         {
             Kelvora bar;
+            barWindow = bar.winId();
             for (const char *name : buttonNames)
                 bar.findChild<QPushButton *>(name)->click();
             QCOMPARE(annotation.texts(), QByteArrayList(7, "ClearSrn") << "Exit");
             QVERIFY(loggedMessages().contains("查找到画板窗口"));
         }
-        // The destructor says goodbye once more while the peer is still there.
+        // The destructor says goodbye once more while the peer is still there,
+        // with the id the window had, not a new one.
         QCOMPARE(annotation.texts().size(), 9);
         QCOMPARE(annotation.texts().last(), QByteArray("Exit"));
+        QCOMPARE(annotation.senderWindows(), QList<quint64>(9, barWindow));
+    }
+
+    // Last: the sends to the hung program go on in the background.
+    void aHungAnnotationProgramNeverFreezesTheBar()
+    {
+        RecordingLauncher launcher;
+        RecordingDialogs dialogs;
+        // Takes connections but never reads nor answers them.
+        QLocalServer hung;
+        QVERIFY(hung.listen(CopyData::socketPath("Scribvane")));
+        Kelvora bar;
+        QElapsedTimer blocked;
+        // Buttons whose own work is light, so the time is the send's.
+        for (const char *name : {"pushButtonDesktop", "pushButtonRecord", "pushButtonPPT",
+                                 "pushButtonDesktop", "pushButtonRecord", "pushButtonPPT"}) {
+            blocked.start();
+            bar.findChild<QPushButton *>(name)->click();
+            QVERIFY2(blocked.elapsed() <= 100, name);
+        }
+        blocked.start();
+        bar.findChild<QPushButton *>("pushButtonExit")->click();
+        QVERIFY(blocked.elapsed() <= 1100);
     }
 };
 

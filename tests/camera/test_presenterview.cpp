@@ -284,8 +284,13 @@ private Q_SLOTS:
         const QByteArray photos = m_bar->m_strImagePath;
         m_bar->m_strImagePath = photos + "/missing/folder";
         QSnapWidget *snap = m_view->snapWidget();
+        const qsizetype messages = m_dialogs.m_messages.size();
         snap->mouseClick(); // returns after its bounded wait, without a drag
         m_bar->m_strImagePath = photos;
+        // The user is told once, naming the file.
+        QCOMPARE(m_dialogs.m_messages.size(), messages + 1);
+        QVERIFY(m_dialogs.m_messages.last().startsWith(
+            "提示|照片无法保存: " + QString::fromLocal8Bit(photos) + "/missing/folder/"));
         QCOMPARE(snap->cursor().shape(), Qt::OpenHandCursor);
         QFile log(logFilePath());
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -346,6 +351,11 @@ private Q_SLOTS:
         QCOMPARE(sub->camera(), m_view->m_nSubCam);
         sub->findChild<QPushButton *>("pushButtonCapture")->click();
         QCOMPARE(photos.entryList(QDir::Files).size(), before.size() + 1);
+        const QByteArray photoFolder = m_bar->m_strImagePath;
+        m_bar->m_strImagePath = photoFolder + "/missing";
+        sub->findChild<QPushButton *>("pushButtonCapture")->click();
+        m_bar->m_strImagePath = photoFolder;
+        QVERIFY(m_dialogs.m_messages.last().startsWith("提示|照片无法保存: " + photos.path()));
         sub->findChild<QPushButton *>("pushButtonClose")->click();
         QVERIFY(!sub->isVisible());
 

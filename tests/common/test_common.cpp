@@ -61,6 +61,35 @@ private Q_SLOTS:
                      lines[i].constData());
     }
 
+    // A peer's text cannot forge a line, grow one without bound, or flood the file.
+    void receivedTextsAreEscapedCutAndRateLimited()
+    {
+        FakeClock clock;
+        clock.m_ticks = 5000;
+        writeReceivedTextLog("收到: ", "Photo\r\n2026-03-04 05:06:07   OnExit\t\x1b\\\xe4");
+        writeReceivedTextLog("收到: ", QByteArray(1000, '\n'));
+        for (int i = 0; i < 1000; ++i)
+            writeReceivedTextLog("收到: ", "FreeZe");
+        const QByteArray prefix = "2026-03-04 05:06:07   ";
+        auto logLines = [] {
+            QFile file(logFilePath());
+            return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList();
+        };
+        QTRY_COMPARE(logLines().size(), receivedLinesPerSecond + 2); // and the count, and the end
+        const QByteArrayList lines = logLines();
+        QCOMPARE(lines[0], prefix + "收到: Photo\\r\\n2026-03-04 05:06:07   OnExit\\t\\x1b\\\\\\xe4"
+                                    "  kelvora\r");
+        QCOMPARE(lines[1], prefix +
+                               "收到: " + QByteArray("\\n").repeated(receivedTextLogLimit / 2) +
+                               "  kelvora\r");
+        QCOMPARE(lines[receivedLinesPerSecond],
+                 prefix + "收到的消息过多, 未记录 982 条  kelvora\r");
+
+        clock.m_ticks += 1000; // a new second
+        writeReceivedTextLog("收到: ", "Photo");
+        QVERIFY(logLines().at(receivedLinesPerSecond + 1).contains("收到: Photo  kelvora"));
+    }
+
     void stillNameNeverReusesAnExistingFile()
     {
         QTemporaryDir folder;

@@ -340,8 +340,13 @@ private slots:
     {
         fnSetResolution(0, 1);
         waitForCalls(1);
-        QCOMPARE(QByteArray(fnReadBarcode(0)),
-                 QByteArray("http://kelvora.example/scan?id=42\r\nKelvora test desk"));
+        const QByteArray deskCode("http://kelvora.example/scan?id=42\r\nKelvora test desk");
+        QCOMPARE(QByteArray(fnReadBarcode(0)), deskCode);
+        for (const int mode : {0, 4}) { // text mode reads alike; picture mode again
+            QCOMPARE(fnSetVideoProcAmp(0, 5, mode, 0), 1);
+            waitForCalls(2);
+            QCOMPARE(QByteArray(fnReadBarcode(0)), deskCode);
+        }
         QCOMPARE(QByteArray(fnReadBarcode(2)), QByteArray());
         fnSetResolution(0, 0);
     }

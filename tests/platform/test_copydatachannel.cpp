@@ -8,7 +8,13 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <fcntl.h>
 #include <memory>
+#include <mutex>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,6 +23,7 @@
 #include "platform/copydatalistener.h"
 #include "platform/copydatarecord.h"
 #include "platform/copydatasender.h"
+#include "platform/queuedcopydatasender.h"
 #include "threadedlistener.h"
 
 namespace {
@@ -279,6 +286,87 @@ private Q_SLOTS:
         QCOMPARE(exchange("DuzeVovad", CopyData::encodeRecord(1, "Photo")), QByteArray());
         QVERIFY(!listener);
         QVERIFY(!QFile::exists(CopyData::socketPath("DuzeVovad")));
+    }
+
+    void listenerBoundsConnectionsAndSurvivesDescriptorExhaustion()
+    {
+        CopyDataListener listener;
+        QVERIFY(listener.listen("DuzeVovad"));
+        QSignalSpy received(&listener, &CopyDataListener::received);
+        std::vector<std::unique_ptr<QLocalSocket>> held;
+        const auto hold = [&held] {
+            held.push_back(std::make_unique<QLocalSocket>());
+            held.back()->connectToServer(CopyData::socketPath("DuzeVovad"));
+        };
+        const auto closedCount = [&held] {
+            return std::count_if(held.begin(), held.end(), [](const auto &socket) {
+                return socket->state() == QLocalSocket::UnconnectedState;
+            });
+        };
+
+        // Connections beyond the bound are closed at once, unread.
+        constexpr int beyond = 8;
+        for (int i = 0; i < CopyDataListener::maxOpenConnections + beyond; ++i) {
+            hold();
+            QTRY_VERIFY(held.back()->state() != QLocalSocket::ConnectingState);
+        }
+        QTRY_COMPARE(closedCount(), beyond);
+
+        // No descriptor left for accept(): the server loses its socket ...
+        rlimit saved = {};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit low = saved;
+        low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 512);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
+        std::vector<int> filler;
+        for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            filler.push_back(fd);
+        QVERIFY(!filler.empty());
+        close(filler.back());
+        filler.pop_back();
+        hold();
+        QTRY_VERIFY(!QFile::exists(CopyData::socketPath("DuzeVovad")));
+
+        // ... and listens again once descriptors are free.
+        for (const int fd : filler)
+            close(fd);
+        held.clear();
+        setrlimit(RLIMIT_NOFILE, &saved);
+        QTRY_VERIFY(findWindow("DuzeVovad"));
+        QCOMPARE(exchange("DuzeVovad", CopyData::encodeRecord(1, "FreeZe")), answered);
+        QCOMPARE(received.last().at(0).toByteArray(), QByteArray("FreeZe"));
+    }
+
+    void queuedSenderStopsWaitingForAHungPeerAndKeepsOrder()
+    {
+        std::mutex mutex;
+        QList<bool> answering;
+        const auto record = [&](bool now) {
+            const std::lock_guard lock(mutex);
+            answering.append(now);
+        };
+        const QByteArrayList commands{"ClearSrn", "Update", "Switch", "Exit"};
+        // Accepts connections but never answers: one full wait, then short ones.
+        auto hung = std::make_unique<QLocalServer>();
+        QVERIFY(hung->listen(CopyData::socketPath("Hung")));
+        constexpr int replyMs = 400, hungReplyMs = 100;
+        QueuedCopyDataSender sender("Hung", record, replyMs, hungReplyMs);
+        QElapsedTimer posting;
+        posting.start();
+        for (const QByteArray &command : commands)
+            sender.post(7, command);
+        QVERIFY(posting.elapsed() < 50);
+        QVERIFY(sender.waitUntilSent(replyMs + 10 * hungReplyMs + 500));
+        QCOMPARE(answering, QList<bool>{false});
+
+        // Answers again, in order, and is told so once.
+        hung.reset();
+        const ThreadedListener peer("Hung");
+        sender.post(7, "Photo");
+        sender.post(7, "FreeZe");
+        QVERIFY(sender.waitUntilSent(5000));
+        QCOMPARE(peer.texts(), QByteArrayList({"Photo", "FreeZe"}));
+        QCOMPARE(answering, QList<bool>({false, true}));
     }
 
 private:

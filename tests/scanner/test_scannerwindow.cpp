@@ -11,13 +11,17 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -301,6 +305,48 @@ private Q_SLOTS:
         QCOMPARE(record->text(), QStringLiteral("开始录像"));
         QVERIFY(button("pushButtonClose")->isEnabled());
         QVERIFY(m_dialogs.m_messages.last().startsWith(QStringLiteral("提示|录像无法开始")));
+        useCaptureFolder("captures");
+    }
+
+    // A recording the disk stops, and a still the folder refuses, are told.
+    void tellsWhatWasNotWritten()
+    {
+        useCaptureFolder("limited");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved = {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 256 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        auto restoreLimit = qScopeGuard([&saved] { setrlimit(RLIMIT_FSIZE, &saved); });
+        const qsizetype messages = m_dialogs.m_messages.size();
+        QPushButton *record = button("pushButtonRecord");
+        record->click();
+        QCOMPARE(record->text(), QStringLiteral("停止录像"));
+        QTRY_COMPARE_WITH_TIMEOUT(record->text(), QStringLiteral("开始录像"), 20000);
+        restoreLimit.dismiss();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(button("pushButtonClose")->isEnabled());
+        QCOMPARE(m_dialogs.m_messages.size(), messages + 1);
+        const QString path = m_capFolder + '/' + stamp + ".wmv";
+        QVERIFY2(m_dialogs.m_messages.last().startsWith("提示|录像已停止, 文件: " + path) &&
+                     m_dialogs.m_messages.last().contains(QString::fromLocal8Bit(strerror(EFBIG))),
+                 qPrintable(m_dialogs.m_messages.last()));
+        QVERIFY(logText().contains("录像意外停止: " + path.toLocal8Bit()));
+
+        launcherWindow->m_strCapPath = QFile::encodeName(m_capFolder + "/missing");
+        button("pushButtonCapture")->click();
+        QCOMPARE(m_dialogs.m_messages.size(), messages + 2);
+        QVERIFY(m_dialogs.m_messages.last().startsWith("提示|照片无法保存: " + m_capFolder +
+                                                       "/missing/"));
+        // A timed series ends at its first failure, told once.
+        dialogChild<QLineEdit>("lineEditTime")->setText("1");
+        m_window->OnTimerCap();
+        dialogChild<QPushButton>("pushButtonStart")->click();
+        QTRY_COMPARE(m_dialogs.m_messages.size(), messages + 3);
+        QCOMPARE(dialogChild<QPushButton>("pushButtonStart")->text(), QStringLiteral("启动"));
+        dialogChild<QLineEdit>("lineEditTime")->setText("3");
+        m_window->multiCapDialog()->hide();
         useCaptureFolder("captures");
     }
 

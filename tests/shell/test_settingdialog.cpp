@@ -21,6 +21,7 @@
 #include "platform/privateprofile.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
+#include "shell/annotationprogram.h"
 #include "shell/qsettingdlg.h"
 #include "shell/settingsfile.h"
 #include "threadedlistener.h"
@@ -110,7 +111,7 @@ private Q_SLOTS:
             QCOMPARE(m_launcher->m_strImagePath, photos.toLocal8Bit());
             QCOMPARE(part<QLineEdit>(dialog, "lineEditImagePath")->text(), photos);
             QCOMPARE(storedSetting("imagepath"), photos.toLocal8Bit());
-            QCOMPARE(annotation.texts(), QByteArrayList{"Update"});
+            QTRY_COMPARE(annotation.texts(), QByteArrayList{"Update"});
 
             // The same folder again, and a cancelled choice: no write, no message.
             QVERIFY(QFile::remove(settingsFile()));
@@ -119,6 +120,7 @@ private Q_SLOTS:
             browse->click();
             QVERIFY(!QFile::exists(settingsFile()));
             QCOMPARE(m_launcher->m_strImagePath, photos.toLocal8Bit());
+            waitForAnnotationCommands();
             QCOMPARE(annotation.texts().size(), 1);
         }
         // Without the annotation program the folder is still stored.
@@ -151,6 +153,7 @@ private Q_SLOTS:
         part<QComboBox>(dialog, "comboBoxFileFormat")->setCurrentIndex(1);
         QCOMPARE(m_launcher->m_strImageFormat, QByteArray("bmp"));
         QVERIFY(!QFile::exists(settingsFile()));
+        waitForAnnotationCommands();
         QVERIFY(annotation.texts().isEmpty());
     }
 

@@ -17,9 +17,10 @@ public:
         m_listener.moveToThread(&m_thread);
         QObject::connect(
             &m_listener, &CopyDataListener::received, &m_listener,
-            [this](const QByteArray &text) {
+            [this](const QByteArray &text, quint64 senderWindow) {
                 const QMutexLocker lock(&m_mutex);
                 m_texts.append(text);
+                m_senders.append(senderWindow);
             },
             Qt::DirectConnection);
         QMetaObject::invokeMethod(
@@ -41,11 +42,17 @@ public:
         const QMutexLocker lock(&m_mutex);
         return m_texts;
     }
+    QList<quint64> senderWindows() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_senders;
+    }
 
 private:
     QThread m_thread;
     CopyDataListener m_listener;
     mutable QMutex m_mutex;
     QByteArrayList m_texts;
+    QList<quint64> m_senders;
     bool m_listening = false;
 };

@@ -1,11 +1,20 @@
 #include "asfwriter.h"
 
+#include "optrellelog.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace optrelle {
 
@@ -17,6 +26,34 @@ constexpr int quantiser = 4;
 // A key frame about every second at the usual 30 fps, so seeking lands close.
 constexpr int keyFrameInterval = 30;
 constexpr AVRational milliseconds = {1, 1000};
+
+// Object ids of the ASF header as they are stored (little-endian GUIDs).
+constexpr std::array<std::uint8_t, 16> filePropertiesId = {
+    0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11, 0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
+constexpr std::array<std::uint8_t, 16> dataObjectId = {
+    0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11, 0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+// Fields of the file properties object, from its start.
+constexpr std::int64_t packetCountField = 56;
+constexpr std::int64_t playDurationField = 64;
+constexpr std::int64_t sendDurationField = 72;
+constexpr std::int64_t prerollField = 80;
+// The data object's own header before its first packet.
+constexpr std::int64_t dataObjectHeaderSize = 50;
+// ASF times count 100 ns.
+constexpr std::int64_t unitsPerMs = 10'000;
+// The header and the objects it holds are small; the muxer's are under 1 KB.
+constexpr std::size_t headerReadSize = 64 * 1024;
+
+std::int64_t offsetOf(const QByteArray &bytes, const std::array<std::uint8_t, 16> &id)
+{
+    return bytes.indexOf(QByteArrayView(reinterpret_cast<const char *>(id.data()), id.size()));
+}
+
+bool writeField(int fd, std::int64_t at, std::uint64_t value)
+{
+    const std::uint64_t stored = qToLittleEndian(value);
+    return ::pwrite(fd, &stored, sizeof stored, at) == ssize_t(sizeof stored);
+}
 
 } // namespace
 
@@ -38,7 +75,12 @@ void AsfWriter::PacketDeleter::operator()(AVPacket *packet) const
 }
 
 AsfWriter::AsfWriter() = default;
-AsfWriter::~AsfWriter() = default;
+
+AsfWriter::~AsfWriter()
+{
+    if (m_headerFd >= 0)
+        ::close(m_headerFd);
+}
 
 bool AsfWriter::open(const std::string &path, QSize size)
 {
@@ -98,7 +140,44 @@ bool AsfWriter::openFile()
         discardFile();
         return fail("cannot write the file", result);
     }
+    if (!locateHeaderFields())
+        qCWarning(optrelleLog, "%s: the header cannot be kept up to date", m_path.c_str());
     return true;
+}
+
+bool AsfWriter::locateHeaderFields()
+{
+    m_headerFd = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
+    if (m_headerFd < 0)
+        return false;
+    QByteArray header(headerReadSize, '\0');
+    const ssize_t got = ::pread(m_headerFd, header.data(), header.size(), 0);
+    header.truncate(std::max<ssize_t>(got, 0));
+    m_filePropertiesAt = offsetOf(header, filePropertiesId);
+    const std::int64_t dataAt = offsetOf(header, dataObjectId);
+    if (m_filePropertiesAt < 0 || dataAt < 0 ||
+        m_filePropertiesAt + prerollField + 8 > header.size() || m_format->packet_size == 0) {
+        ::close(m_headerFd);
+        m_headerFd = -1;
+        return false;
+    }
+    m_packetsAt = dataAt + dataObjectHeaderSize;
+    m_prerollMs = qFromLittleEndian<qint64>(header.constData() + m_filePropertiesAt + prerollField);
+    return true;
+}
+
+void AsfWriter::refreshHeader(std::int64_t endMs)
+{
+    avio_flush(m_format->pb);
+    const std::int64_t written = avio_tell(m_format->pb);
+    const std::uint64_t packets =
+        std::uint64_t(std::max<std::int64_t>(written - m_packetsAt, 0)) / m_format->packet_size;
+    // A failed update leaves the header as it was: the recording goes on.
+    const std::int64_t fields = m_filePropertiesAt;
+    writeField(m_headerFd, fields + packetCountField, packets);
+    writeField(m_headerFd, fields + playDurationField, (endMs + m_prerollMs) * unitsPerMs);
+    writeField(m_headerFd, fields + sendDurationField, endMs * unitsPerMs);
+    m_refreshedAtMs = endMs;
 }
 
 bool AsfWriter::write(AVFrame &frame)
@@ -107,7 +186,11 @@ bool AsfWriter::write(AVFrame &frame)
     const int result = avcodec_send_frame(m_encoder.get(), &frame);
     if (result < 0)
         return fail("encoding failed", result);
-    return writePackets();
+    if (!writePackets())
+        return false;
+    if (m_headerFd >= 0 && frame.pts - m_refreshedAtMs >= headerRefreshMs)
+        refreshHeader(frame.pts);
+    return true;
 }
 
 bool AsfWriter::writePackets()

@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,9 +18,16 @@ namespace optrelle {
 // the file, closed on destruction. Picture quality is a fixed quantiser rather
 // than a bit rate, so text stays sharp whatever the frame rate turns out to be.
 // Not thread-safe: one thread at a time.
+//
+// The muxer fills in the header's play time and packet count only at the end.
+// So that a file whose writer is killed still has a duration and can be sought,
+// every headerRefreshMs of video the data written is flushed and those header
+// fields are brought up to date in place.
 class AsfWriter
 {
 public:
+    static constexpr std::int64_t headerRefreshMs = 500;
+
     AsfWriter();
     ~AsfWriter();
     AsfWriter(const AsfWriter &) = delete;
@@ -43,6 +51,10 @@ private:
     bool writePackets();
     bool fail(const char *what, int averror);
     void discardFile();
+    // Finds the header fields refreshHeader() keeps up to date.
+    bool locateHeaderFields();
+    // The header as if the file ended after the video up to endMs.
+    void refreshHeader(std::int64_t endMs);
 
     struct FormatContextDeleter
     {
@@ -62,6 +74,13 @@ private:
     std::unique_ptr<AVCodecContext, CodecContextDeleter> m_encoder;
     std::unique_ptr<AVPacket, PacketDeleter> m_packet;
     QString m_error;
+
+    // A second descriptor of the file, for writing header fields in place.
+    int m_headerFd = -1;
+    std::int64_t m_filePropertiesAt = 0; // the file properties object
+    std::int64_t m_packetsAt = 0;        // the first data packet
+    std::int64_t m_prerollMs = 0;
+    std::int64_t m_refreshedAtMs = 0;
 };
 
 } // namespace optrelle

@@ -197,6 +197,41 @@ private slots:
         QVERIFY(looksLike(recording.pictures[45].pixel(320, 360), Qt::blue));
     }
 
+    void aKilledRecordingKeepsItsDurationAndSeeks()
+    {
+        const QString path = m_folder.filePath("killed.wmv");
+        const QString left = m_folder.filePath("left-by-kill.wmv");
+        const FramePtr frame = frameOf(twoColours({640, 480}, Qt::red, Qt::blue));
+        constexpr int frames = 4 * 30;
+        PacedFeed feed;
+        VideoRecorder recorder;
+        QVERIFY(recorder.start(path, {640, 480}, feed.renderer()));
+        for (int i = 0; i < frames; ++i)
+            feed.push(recorder, frame, i * frameIntervalUs);
+        QTRY_COMPARE(recorder.encodedFrames(), frames);
+        // What a kill leaves is what the writer has handed to the system so far.
+        QVERIFY(QFile::copy(path, left));
+        recorder.stop();
+
+        const Recording killed = readBack(left);
+        QVERIFY2(killed.seconds >= 3 && killed.seconds <= 5,
+                 qPrintable(QString::number(killed.seconds)));
+        QVERIFY(killed.pictures.size() >= 3 * 30);
+        AVFormatContext *format = nullptr;
+        QCOMPARE(
+            avformat_open_input(&format, QFile::encodeName(left).constData(), nullptr, nullptr), 0);
+        const auto closeFormat = qScopeGuard([&format] { avformat_close_input(&format); });
+        QVERIFY(avformat_find_stream_info(format, nullptr) >= 0);
+        QVERIFY(av_seek_frame(format, 0, 2500, AVSEEK_FLAG_BACKWARD) >= 0);
+        AVPacket *packet = av_packet_alloc();
+        QCOMPARE(av_read_frame(format, packet), 0);
+        const std::int64_t landedMs = packet->pts;
+        av_packet_free(&packet);
+        QVERIFY2(landedMs >= 1000 && landedMs <= 2500, qPrintable(QString::number(landedMs)));
+        // The finished file has its full length.
+        QVERIFY(std::abs(readBack(path).seconds - 4.0) < 0.5);
+    }
+
     void recordingSizes_data()
     {
         QTest::addColumn<QSize>("picture");
