@@ -183,24 +183,22 @@ void StrokeModel::remember()
 
 bool StrokeModel::undo()
 {
-    if (m_drawing)
-        end();
-    if (m_undo.isEmpty())
-        return false;
-    m_redo.append(m_strokes);
-    m_strokes = m_undo.takeLast();
-    ++m_revision;
-    return true;
+    return restore(m_undo, m_redo);
 }
 
 bool StrokeModel::redo()
 {
+    return restore(m_redo, m_undo);
+}
+
+bool StrokeModel::restore(QList<QList<Stroke>> &from, QList<QList<Stroke>> &to)
+{
     if (m_drawing)
         end();
-    if (m_redo.isEmpty())
+    if (from.isEmpty())
         return false;
-    m_undo.append(m_strokes);
-    m_strokes = m_redo.takeLast();
+    to.append(m_strokes);
+    m_strokes = from.takeLast();
     ++m_revision;
     return true;
 }

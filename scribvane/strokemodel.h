@@ -79,6 +79,8 @@ public:
 
 private:
     void remember();
+    // Takes the last snapshot of from as the ink and keeps the ink before it in to.
+    bool restore(QList<QList<Stroke>> &from, QList<QList<Stroke>> &to);
     QRectF eraseAt(QPointF point);
 
     InkTool m_tool = InkTool::None;
