@@ -19,23 +19,14 @@ PenLayer::PenLayer(StrokeModel &model, bool composited, QWidget *parent)
     setGeometry(screen()->geometry());
     winId(); // the input shape belongs to the native window
     letInputThrough(true);
-    if (m_composited)
-        show();
 }
 
 void PenLayer::toolChanged()
 {
     const bool drawing = m_model.tool() != InkTool::None;
-    if (!m_composited) {
-        if (drawing && !isVisible()) {
-            m_still = screen()->grabWindow(0);
-            show();
-        } else if (!drawing) {
-            hide();
-            m_still = QPixmap();
-        }
-    }
-    letInputThrough(!drawing);
+    if (drawing && !m_composited && !isVisible())
+        m_still = screen()->grabWindow(0);
+    showWhenNeeded();
     if (drawing)
         raise();
 }
@@ -43,6 +34,22 @@ void PenLayer::toolChanged()
 void PenLayer::inkChanged()
 {
     update();
+    showWhenNeeded();
+}
+
+void PenLayer::showWhenNeeded()
+{
+    const bool drawing = m_model.tool() != InkTool::None;
+    // Without a tool it stays only where it can be transparent, and only while it
+    // has ink to show: an empty layer would cost the compositor a full-screen blend
+    // for every frame of the live picture.
+    const bool needed = drawing || (m_composited && !m_model.strokes().isEmpty());
+    if (needed != isVisible())
+        setVisible(needed);
+    if (!needed)
+        m_still = QPixmap();
+    // After showing: the input shape belongs to the shown window.
+    letInputThrough(!drawing);
 }
 
 QImage PenLayer::screenWithInk()

@@ -9,10 +9,10 @@
 class QPointerEvent;
 
 // The full-screen window the ink is drawn on. Where a compositor runs it is
-// transparent and stays shown over the live picture; where none runs it shows a
-// still of the screen taken when a tool is chosen, and hides while no tool is,
-// so the live picture is never covered by an old one. While no tool is chosen it
-// takes no input: clicks and touches reach the windows below.
+// transparent and stays shown over the live picture while there is ink; where
+// none runs it shows a still of the screen taken when a tool is chosen, and hides
+// while no tool is, so the live picture is never covered by an old one. While no
+// tool is chosen it takes no input: clicks and touches reach the windows below.
 class PenLayer : public QWidget
 {
     Q_OBJECT
@@ -42,6 +42,7 @@ private:
         Release
     };
     void pointer(Phase phase, const QPointerEvent *event);
+    void showWhenNeeded();
     void letInputThrough(bool through);
     void drawLastStrokeIntoCache();
 
