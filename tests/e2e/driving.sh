@@ -11,6 +11,20 @@ enter_virtual_screen() {
     fi
     export OPTRELLE_BACKEND=sim XDG_RUNTIME_DIR=$out/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
+    [[ -n ${keep_annotation_program:-} ]] || leave_out_annotation_program
+}
+# Kelvora starts the annotation program found beside it. A script that is not
+# about it runs a copy of Kelvora in a folder with everything else of the program
+# folder, so no tool bar is drawn over what it measures. (A copy, not a link: the
+# program folder is where the executable really is.)
+leave_out_annotation_program() {
+    local folder=$out/program-folder
+    mkdir -p "$folder"
+    for entry in "$(dirname "$kelvora")"/*; do
+        case ${entry##*/} in kelvora | scribvane) ;; *) ln -s "$entry" "$folder/" ;; esac
+    done
+    cp "$kelvora" "$folder/kelvora"
+    kelvora=$folder/kelvora
 }
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
