@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "scanner/pageturnwatcher.h"
+
 namespace Ui {
 class QVideoWidget;
 }
@@ -40,6 +42,10 @@ public Q_SLOTS:
     void onRecord();
     void OnZoomIn();
     void OnZoomOut();
+    // Capture by page turn: while on, one still each time a new page comes to rest.
+    void onPageTurnCapture();
+    // The stills of the batch (none: chosen in a file dialog) into one PDF.
+    void onMergePDF();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -54,7 +60,15 @@ private:
     // A fresh JPEG still in the private temporary folder; empty when the camera
     // wrote none.
     QByteArray captureTemporaryStill(const QDateTime &time);
+    // Looks at the presenter's newest frame for a page laid down.
+    void watchForPageTurn();
+    // Writes stills, JPEGs in order, as the pages of pdf, searchable when the box
+    // says so; tells the user what failed. False when no PDF was written.
+    bool writePdf(const QByteArrayList &stills, const QByteArray &pdf);
 
     std::unique_ptr<Ui::QVideoWidget> ui;
     QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program
+    PageTurnWatcher m_pageTurnWatcher;
+    int m_nPageTurnStills = 0;
+    QByteArrayList m_listBatch; // stills taken since the last merged PDF, in order
 };

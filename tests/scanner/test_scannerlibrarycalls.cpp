@@ -180,6 +180,53 @@ private Q_SLOTS:
                 log.readAll().contains("PDF生成失败: " + missing.toLocal8Bit()));
         QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
     }
+
+    // Three stills of the desk, searchable: each page keeps its JPEG and gets the
+    // words, invisible, where the picture shows them.
+    void mergesStillsIntoASearchablePdf()
+    {
+        for (int still = 0; still < 3; ++still)
+            child<QPushButton>("pushButtonCapture")->click();
+        const QStringList stills = QDir(m_capFolder).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+        QCOMPARE(stills.size(), 3);
+        child<QCheckBox>("checkBoxSearchablePDF")->click();
+        const QStringList before = QDir(m_capFolder).entryList({"*.pdf"});
+        child<QPushButton>("pushButtonMergePDF")->click();
+        QStringList pdfs = QDir(m_capFolder).entryList({"*.pdf"});
+        for (const QString &old : before)
+            pdfs.removeOne(old);
+        QCOMPARE(pdfs.size(), 1);
+        const QString pdf = m_capFolder + '/' + pdfs[0];
+        QVERIFY(run("pdfinfo", {pdf}).contains("Pages:           3\n"));
+        const QString extracted = QDir::tempPath() + QStringLiteral("/searchable");
+        run("pdfimages", {"-j", pdf, extracted});
+        for (int page = 1; page <= 3; ++page) {
+            QFile image(extracted + QString("-%1.jpg").arg(page - 1, 3, 10, QChar('0')));
+            QFile still(m_capFolder + '/' + stills[page - 1]);
+            QVERIFY(image.open(QIODevice::ReadOnly) && still.open(QIODevice::ReadOnly));
+            QVERIFY(image.readAll() == still.readAll());
+            const QString number = QString::number(page);
+            const QByteArray text = run("pdftotext", {"-f", number, "-l", number, pdf, "-"});
+            for (const char *line : {"Kelvora document camera", "The quick brown fox"})
+                QVERIFY2(text.simplified().contains(line), text.constData());
+            // "Kelvora" begins the second line of print, 11.8 % from the page's left
+            // edge and 35.8 % from its top (the simulated desk's layout).
+            const QByteArray boxes =
+                run("pdftotext", {"-bbox", "-f", number, "-l", number, pdf, "-"});
+            const auto page =
+                QRegularExpression(R"(<page width="([\d.]+)" height = "([\d.]+)") ").match(boxes);
+                const auto word =
+                    QRegularExpression(R"(xMin="([\d.]+)" yMin = "([\d.]+)" xMax = "[\d.]+" yMax =
+                                           "([\d.]+)" > Kelvora <) ").match(boxes);
+                QVERIFY2(page.hasMatch() && word.hasMatch(), boxes.constData());
+            const double width = page.captured(1).toDouble(), height = page.captured(2).toDouble();
+            QVERIFY(qAbs(word.captured(1).toDouble() / width - 0.118) < 0.03);
+            QVERIFY(word.captured(2).toDouble() / height < 0.358 + 0.01);
+            QVERIFY(word.captured(3).toDouble() / height > 0.358 - 0.01);
+        }
+        QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
+        child<QCheckBox>("checkBoxSearchablePDF")->click();
+    }
 };
 
 QTEST_MAIN(TestScannerLibraryCalls)

@@ -1,0 +1,138 @@
+// Capture by page turn and many pages into one PDF in the scanner window, on a
+// simulated camera that films a scene file: pages are laid down by renaming
+// new pictures over it.
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/kelvora.h"
+#include "common/programwide.h"
+#include "pagescenes.h"
+#include "recordingdialogs.h"
+#include "scanner/qvideowidget.h"
+
+using namespace pagescenes;
+
+namespace {
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// How far a still is from a scene: the mean grey difference at the scene's size.
+double distance(const QImage &still, const QImage &scene)
+{
+    const QImage a = still.scaled(size).convertToFormat(QImage::Format_Grayscale8);
+    const QImage b = scene.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            sum += qAbs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
+    return sum / (size.width() * size.height());
+}
+} // namespace
+
+class TestPageTurnCapture : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingDialogs m_dialogs;
+    QTemporaryDir m_scenes;
+    std::unique_ptr<Kelvora> m_bar;
+    QString m_capFolder;
+
+    template <typename T> T *child(const char *name) const
+    {
+        return scannerWindow->findChild<T *>(QLatin1String(name));
+    }
+    // Shows scene from the next frames on: written aside, renamed over the scene file.
+    void film(const QImage &scene)
+    {
+        QVERIFY(scene.save(m_scenes.filePath("next.png")));
+        QCOMPARE(std::rename(qPrintable(m_scenes.filePath("next.png")),
+                             qPrintable(m_scenes.filePath("scene.png"))),
+                 0);
+    }
+    QStringList stills() const
+    {
+        return QDir(m_capFolder).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        film(desk(0));
+        qputenv("OPTRELLE_BACKEND", "sim");
+        qputenv("OPTRELLE_CAMERAS", "0ac8:c498@960x720");
+        qputenv("OPTRELLE_SCENE", m_scenes.filePath("scene.png").toLocal8Bit());
+        m_bar = std::make_unique<Kelvora>();
+        m_capFolder = QDir::tempPath() + QStringLiteral("/page turns");
+        QDir(m_capFolder).removeRecursively();
+        QDir().mkpath(m_capFolder);
+        launcherWindow->m_strCapPath = m_capFolder.toLocal8Bit();
+        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
+        QVERIFY(QTest::qWaitForWindowExposed(scannerWindow));
+    }
+
+    void cleanupTestCase() { m_bar.reset(); }
+
+    void onePerPageLaidDown()
+    {
+        auto *count = child<QLabel>("labelPageTurnCount");
+        child<QCheckBox>("checkBoxPageTurn")->click();
+        QTest::qWait(1500); // the bare desk at rest: no still
+        for (int page = 1; page <= 5; ++page) {
+            // Three frames a step, so the hand is seen moving.
+            layPage(page, [this](const QImage &scene, int, bool) {
+                film(scene);
+                QTest::qWait(100);
+            });
+            film(desk(page));
+            QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("已拍 %1 张").arg(page), 4000);
+        }
+        QTest::qWait(1500); // at rest: no second still of the last page
+        child<QCheckBox>("checkBoxPageTurn")->click();
+        const QStringList taken = stills();
+        QCOMPARE(taken.size(), 5);
+        for (int page = 1; page <= 5; ++page) {
+            const QImage still(m_capFolder + '/' + taken[page - 1]);
+            for (int other = 0; other <= 5; ++other)
+                if (other != page)
+                    QVERIFY(distance(still, desk(page)) < distance(still, desk(other)));
+            QVERIFY(distance(still, desk(page)) < distance(still, withHand(desk(page), 140)));
+        }
+    }
+
+    void mergesTheBatchIntoOnePdf()
+    {
+        const QStringList taken = stills();
+        child<QPushButton>("pushButtonMergePDF")->click();
+        const QStringList pdfs = QDir(m_capFolder).entryList({"*.pdf"});
+        QCOMPARE(pdfs.size(), 1);
+        const QString pdf = m_capFolder + '/' + pdfs[0];
+        QProcess::execute("pdfimages", {"-j", pdf, QDir::tempPath() + "/page"});
+        for (int page = 0; page < taken.size(); ++page)
+            QVERIFY(
+                readFile(QDir::tempPath() + QString("/page-%1.jpg").arg(page, 3, 10, QChar('0'))) ==
+                readFile(m_capFolder + '/' + taken[page]));
+
+        // The batch started again: the stills are chosen now; one is missing.
+        m_dialogs.m_chosenFiles = {m_capFolder + '/' + taken[0], m_capFolder + "/gone.jpg"};
+        child<QPushButton>("pushButtonMergePDF")->click();
+        QCOMPARE(QDir(m_capFolder).entryList({"*.pdf"}), pdfs);
+        QVERIFY(m_dialogs.m_messages.last().contains("gone.jpg"));
+    }
+};
+
+QTEST_MAIN(TestPageTurnCapture)
+#include "test_pageturncapture.moc"
