@@ -213,13 +213,15 @@ private Q_SLOTS:
             // edge and 35.8 % from its top (the simulated desk's layout).
             const QByteArray boxes =
                 run("pdftotext", {"-bbox", "-f", number, "-l", number, pdf, "-"});
-            const auto page =
-                QRegularExpression(R"(<page width="([\d.]+)" height = "([\d.]+)") ").match(boxes);
-                const auto word =
-                    QRegularExpression(R"(xMin="([\d.]+)" yMin = "([\d.]+)" xMax = "[\d.]+" yMax =
-                                           "([\d.]+)" > Kelvora <) ").match(boxes);
-                QVERIFY2(page.hasMatch() && word.hasMatch(), boxes.constData());
-            const double width = page.captured(1).toDouble(), height = page.captured(2).toDouble();
+            const auto pageBox =
+                QRegularExpression(R"re(<page width="([\d.]+)" height="([\d.]+)")re").match(boxes);
+            const auto word =
+                QRegularExpression(
+                    R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Kelvora<)re")
+                    .match(boxes);
+            QVERIFY2(pageBox.hasMatch() && word.hasMatch(), boxes.constData());
+            const double width = pageBox.captured(1).toDouble();
+            const double height = pageBox.captured(2).toDouble();
             QVERIFY(qAbs(word.captured(1).toDouble() / width - 0.118) < 0.03);
             QVERIFY(word.captured(2).toDouble() / height < 0.358 + 0.01);
             QVERIFY(word.captured(3).toDouble() / height > 0.358 - 0.01);
