@@ -37,6 +37,18 @@ QByteArray run(const QString &program, const QStringList &arguments)
     process.waitForFinished();
     return process.readAllStandardOutput();
 }
+// Starts what it is asked to, but Tesseract fails on the image m_failing.
+struct FailingPageLauncher : RecordingLauncher
+{
+    QProcess *start(const QString &program, const QStringList &arguments,
+                    const QProcessEnvironment &environment, QObject *parent) override
+    {
+        const bool fail = !m_failing.isEmpty() && arguments.contains(m_failing);
+        return RecordingLauncher::start(fail ? QStringLiteral("false") : program, arguments,
+                                        environment, parent);
+    }
+    QString m_failing;
+};
 } // namespace
 
 extern "C" {
@@ -76,7 +88,7 @@ class TestScannerLibraryCalls : public QObject
 
 private:
     RecordingDialogs m_dialogs;
-    RecordingLauncher m_launcher;
+    FailingPageLauncher m_launcher;
     std::unique_ptr<Kelvora> m_bar;
     QString m_capFolder;
 
@@ -227,6 +239,20 @@ private Q_SLOTS:
             QVERIFY(word.captured(3).toDouble() / height > 0.358 - 0.01);
         }
         QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
+
+        // The batch began again: the stills are chosen; the second is not recognised,
+        // keeps its picture without text, and the user is told.
+        for (const QString &still : stills)
+            m_dialogs.m_chosenFiles << m_capFolder + '/' + still;
+        m_launcher.m_failing = m_dialogs.m_chosenFiles[1];
+        child<QPushButton>("pushButtonMergePDF")->click();
+        QVERIFY(
+            m_dialogs.m_messages.last().startsWith(QStringLiteral("提示|第 2 页的文字无法识别")));
+        const QString second =
+            m_capFolder + '/' + QDir(m_capFolder).entryList({"*.pdf"}, QDir::Files, QDir::Time)[0];
+        QVERIFY(run("pdfinfo", {second}).contains("Pages:           3\n"));
+        QVERIFY(!run("pdftotext", {"-f", "2", "-l", "2", second, "-"}).contains("Kelvora"));
+        QVERIFY(run("pdftotext", {"-f", "3", "-l", "3", second, "-"}).contains("Kelvora"));
         child<QCheckBox>("checkBoxSearchablePDF")->click();
     }
 };
