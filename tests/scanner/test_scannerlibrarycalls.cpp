@@ -202,13 +202,12 @@ private Q_SLOTS:
         const QStringList stills = QDir(m_capFolder).entryList({"*.jpg"}, QDir::Files, QDir::Name);
         QCOMPARE(stills.size(), 3);
         child<QCheckBox>("checkBoxSearchablePDF")->click();
-        const QStringList before = QDir(m_capFolder).entryList({"*.pdf"});
+        const auto newestPdf = [this] {
+            return m_capFolder + '/' +
+                   QDir(m_capFolder).entryList({"*.pdf"}, QDir::Files, QDir::Time)[0];
+        };
         child<QPushButton>("pushButtonMergePDF")->click();
-        QStringList pdfs = QDir(m_capFolder).entryList({"*.pdf"});
-        for (const QString &old : before)
-            pdfs.removeOne(old);
-        QCOMPARE(pdfs.size(), 1);
-        const QString pdf = m_capFolder + '/' + pdfs[0];
+        const QString pdf = newestPdf();
         QVERIFY(run("pdfinfo", {pdf}).contains("Pages:           3\n"));
         const QString extracted = QDir::tempPath() + QStringLiteral("/searchable");
         run("pdfimages", {"-j", pdf, extracted});
@@ -248,8 +247,7 @@ private Q_SLOTS:
         child<QPushButton>("pushButtonMergePDF")->click();
         QVERIFY(
             m_dialogs.m_messages.last().startsWith(QStringLiteral("提示|第 2 页的文字无法识别")));
-        const QString second =
-            m_capFolder + '/' + QDir(m_capFolder).entryList({"*.pdf"}, QDir::Files, QDir::Time)[0];
+        const QString second = newestPdf();
         QVERIFY(run("pdfinfo", {second}).contains("Pages:           3\n"));
         QVERIFY(!run("pdftotext", {"-f", "2", "-l", "2", second, "-"}).contains("Kelvora"));
         QVERIFY(run("pdftotext", {"-f", "3", "-l", "3", second, "-"}).contains("Kelvora"));

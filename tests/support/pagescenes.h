@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 // Drawn desk scenes for capture by page turn, 240 x 180 (drawn in coordinates of
 // 480 x 360): the bare desk, pages with lines of print of differing lengths, and
 // a hand-like shape over them.
@@ -40,12 +42,14 @@ inline QImage withHand(QImage scene, int reach)
     return scene;
 }
 
-// The frames of laying page down over the one before: the hand comes in,
-// puts the page down and goes, step by step; hand tells whether it is seen.
+// The frames of laying page down over the one before (the same page again for
+// page 6 on): the hand comes in, puts the page down and goes, step by step.
 template <typename Show> void layPage(int page, Show show)
 {
+    const int before = std::min(page - 1, 5);
+    page = std::min(page, 5);
     for (int step = 0; step < 15; ++step)
-        show(withHand(desk(page - 1), 360 - step * 16), page - 1, true);
+        show(withHand(desk(before), 360 - step * 16), before, true);
     for (int step = 0; step < 5; ++step)
         show(withHand(desk(page), 120 + step * 4), page, true);
     for (int step = 0; step < 15; ++step)
