@@ -19,12 +19,12 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/tempfolder.h"
+#include "scanner/pagetextlayers.h"
 #include "scanner/qfaultdetectdlg.h"
 #include "scanner/qmulticapdialog.h"
-#include "scanner/pagetextlayers.h"
 #include "scanner/textrecognition.h"
-#include "viewing/qimageitem.h"
 #include "shell/settingsfile.h"
+#include "viewing/qimageitem.h"
 
 namespace {
 const QString recordStartText = QStringLiteral("开始录像");

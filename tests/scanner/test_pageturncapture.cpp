@@ -3,20 +3,16 @@
 // new pictures over it.
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
-#include <memory>
 
-#include "app/kelvora.h"
-#include "common/programwide.h"
 #include "pagescenes.h"
 #include "recordingdialogs.h"
-#include "scanner/qvideowidget.h"
+#include "scannerstart.h"
 
 using namespace pagescenes;
 
@@ -61,16 +57,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         film(desk(0));
-        qputenv("OPTRELLE_BACKEND", "sim");
-        qputenv("OPTRELLE_CAMERAS", "0ac8:c498@960x720");
         qputenv("OPTRELLE_SCENE", m_scenes.filePath("scene.png").toLocal8Bit());
-        m_bar = std::make_unique<Kelvora>();
-        m_capFolder = QDir::tempPath() + QStringLiteral("/page turns");
-        QDir(m_capFolder).removeRecursively();
-        QDir().mkpath(m_capFolder);
-        launcherWindow->m_strCapPath = m_capFolder.toLocal8Bit();
-        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
-        QVERIFY(QTest::qWaitForWindowExposed(scannerWindow));
+        m_capFolder = startScanner(m_bar, "0ac8:c498@960x720", "page turns");
+        QVERIFY(!m_capFolder.isEmpty());
     }
 
     void cleanupTestCase() { m_bar.reset(); }

@@ -24,6 +24,7 @@
 #include "optrelle.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
+#include "scannerstart.h"
 #include "scanner/qvideowidget.h"
 
 namespace {
@@ -101,15 +102,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QFile::remove(logFilePath()); // a line from an earlier run proves nothing
-        qputenv("OPTRELLE_BACKEND", "sim");
-        qputenv("OPTRELLE_CAMERAS", "0ac8:c498@640x480");
-        m_bar = std::make_unique<Kelvora>();
-        m_capFolder = QDir::tempPath() + QStringLiteral("/pdf captures");
-        QDir(m_capFolder).removeRecursively();
-        QDir().mkpath(m_capFolder);
-        launcherWindow->m_strCapPath = m_capFolder.toLocal8Bit();
-        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
-        QVERIFY(QTest::qWaitForWindowExposed(scannerWindow));
+        m_capFolder = startScanner(m_bar, "0ac8:c498@640x480", "pdf captures");
+        QVERIFY(!m_capFolder.isEmpty());
     }
 
     void cleanupTestCase() { m_bar.reset(); }
