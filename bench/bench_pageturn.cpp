@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -53,15 +54,16 @@ void benchWatching()
     PageTurnWatcher watcher;
     quint32 time = 0;
     std::size_t next = 0;
-    QElapsedTimer timer;
-    timer.start();
+    // Processor time, not wall time: on a shared machine the wall clock mostly
+    // measures the other processes.
+    const std::clock_t start = std::clock();
     int watched = 0;
-    while (timer.elapsed() < 2000 || watched < 30) {
+    while (std::clock() - start < 2 * CLOCKS_PER_SEC || watched < 30) {
         watcher.watch(frames[next++ % frames.size()], time += frameMs);
         ++watched;
     }
-    std::printf("%-24s %10.3f\n", "watch 1920x1080 ms",
-                double(timer.nsecsElapsed()) / 1e6 / watched);
+    std::printf("%-24s %10.3f\n", "watch 1920x1080 CPU ms",
+                double(std::clock() - start) * 1000 / CLOCKS_PER_SEC / watched);
 
     // A page laid down (the picture moves for a second), then still at 30 fps.
     const std::vector<QImage> rest{noisyDesk(2, 4), noisyDesk(2, 5), noisyDesk(2, 6)};
