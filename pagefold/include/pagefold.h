@@ -35,12 +35,21 @@ PAGEFOLD_API bool ClearAll(void);
 /* Appends path to the pending list; the file is read by MakePDF. false for a
  * null or empty path, which is still listed, so the next MakePDF fails. */
 PAGEFOLD_API bool AddImage(const char *path);
+/* Appends path like AddImage, with a text layer: textPdf names a PDF whose
+ * first page holds the image's text, invisible, as Tesseract's text-only PDF
+ * output does. MakePDF lays that page under the image, stretched to the image's
+ * page, so a reader finds and marks the words where the image shows them; the
+ * image stays as it is. A null textPdf adds the image alone, as AddImage. false
+ * for a null or empty path or an empty textPdf, which is still listed, so the
+ * next MakePDF fails. */
+PAGEFOLD_API bool AddImageWithText(const char *path, const char *textPdf);
 /* Writes the pending images to path (the list is kept). Has finished reading
  * the images when it returns. reserved is ignored (pass null). The file is
  * written under a temporary name in the same folder and renamed, so it appears
  * whole or not at all and an existing file is replaced only on success. false,
  * writing nothing, when the list is empty, an image is missing or is no
- * baseline or progressive 8-bit JPEG, or the file cannot be written. */
+ * baseline or progressive 8-bit JPEG, a text layer cannot be read as a PDF
+ * with a page, or the file cannot be written. */
 PAGEFOLD_API bool MakePDF(const char *path, void *reserved);
 
 #ifdef __cplusplus

@@ -21,30 +21,51 @@ namespace {
 
 Q_LOGGING_CATEGORY(pagefoldLog, "pagefold")
 
+struct PendingImage
+{
+    std::string path;
+    std::string textPdf; // empty: no text layer
+};
+
 std::mutex pendingMutex;
-std::vector<std::string> pendingPaths;
+std::vector<PendingImage> pendingImages;
 
 QString fileName(const std::string &path)
 {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-std::optional<JpegImage> readImage(const std::string &path)
+std::optional<std::string> readFile(const std::string &path)
 {
     QFile file(fileName(path));
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(pagefoldLog, "cannot read image \"%s\": %s", path.c_str(),
+        qCWarning(pagefoldLog, "cannot read \"%s\": %s", path.c_str(),
                   qPrintable(file.errorString()));
         return std::nullopt;
     }
+    return file.readAll().toStdString();
+}
+
+std::optional<JpegImage> readImage(const PendingImage &pending)
+{
+    const std::string &path = pending.path;
+    std::optional<std::string> bytes = readFile(path);
+    if (!bytes)
+        return std::nullopt;
     JpegImage image;
-    image.bytes = file.readAll().toStdString();
+    image.bytes = std::move(*bytes);
     const std::optional<pagefold::JpegHeader> header = pagefold::readJpegHeader(image.bytes);
     if (!header) {
         qCWarning(pagefoldLog, "not a complete 8-bit JPEG: \"%s\"", path.c_str());
         return std::nullopt;
     }
     image.header = *header;
+    if (!pending.textPdf.empty()) {
+        std::optional<std::string> layer = readFile(pending.textPdf);
+        if (!layer)
+            return std::nullopt;
+        image.textLayer = std::move(*layer);
+    }
     return image;
 }
 
@@ -60,15 +81,15 @@ bool writeFile(const std::string &path, const std::string &pdf)
     return true;
 }
 
-bool makePdf(const std::string &path, const std::vector<std::string> &imagePaths)
+bool makePdf(const std::string &path, const std::vector<PendingImage> &pending)
 {
-    if (imagePaths.empty()) {
+    if (pending.empty()) {
         qCWarning(pagefoldLog, "no images for \"%s\"", path.c_str());
         return false;
     }
     std::vector<JpegImage> images;
-    images.reserve(imagePaths.size());
-    for (const std::string &imagePath : imagePaths) {
+    images.reserve(pending.size());
+    for (const PendingImage &imagePath : pending) {
         std::optional<JpegImage> image = readImage(imagePath);
         if (!image)
             return false;
@@ -82,20 +103,29 @@ bool makePdf(const std::string &path, const std::vector<std::string> &imagePaths
 bool ClearAll(void)
 {
     const std::lock_guard lock(pendingMutex);
-    pendingPaths.clear();
+    pendingImages.clear();
     return true;
 }
 
-bool AddImage(const char *path)
+bool AddImageWithText(const char *path, const char *textPdf)
 {
     try {
         const std::lock_guard lock(pendingMutex);
-        pendingPaths.emplace_back(path ? path : "");
-        return path && *path;
+        const bool withText = textPdf != nullptr;
+        pendingImages.push_back({path ? path : "", withText ? textPdf : ""});
+        // An empty text layer is listed as a missing file, so MakePDF fails.
+        if (withText && !*textPdf)
+            pendingImages.back().path.clear();
+        return path && *path && (!withText || *textPdf);
     } catch (const std::exception &error) {
         qCWarning(pagefoldLog, "cannot add an image: %s", error.what());
         return false;
     }
+}
+
+bool AddImage(const char *path)
+{
+    return AddImageWithText(path, nullptr);
 }
 
 bool MakePDF(const char *path, void *)
@@ -104,7 +134,7 @@ bool MakePDF(const char *path, void *)
         return false;
     try {
         const std::lock_guard lock(pendingMutex);
-        return makePdf(path, pendingPaths);
+        return makePdf(path, pendingImages);
     } catch (const std::exception &error) {
         qCWarning(pagefoldLog, "cannot make \"%s\": %s", path, error.what());
     } catch (...) {

@@ -5,6 +5,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
+#include <memory>
+#include <stdexcept>
 
 namespace pagefold {
 
@@ -64,13 +66,42 @@ QPDFObjectHandle imageStream(QPDF &pdf, const JpegImage &image)
     return stream;
 }
 
-void addPage(QPDF &pdf, QPDFPageDocumentHelper &pages, const JpegImage &image)
+// The first page of a text layer as a form in pdf, and the drawing that
+// stretches it over a page of width x height points. textPdf must outlive the
+// writing of pdf, which reads the copied streams from it.
+std::string addTextLayer(QPDF &pdf, QPDF &textPdf, const std::string &layer, double width,
+                         double height, QPDFObjectHandle &xObjects)
 {
-    const std::string width = pdfNumber(image.header.width * pointsPerInch / image.header.dpiX);
-    const std::string height = pdfNumber(image.header.height * pointsPerInch / image.header.dpiY);
+    textPdf.processMemoryFile("text layer", layer.data(), layer.size());
+    const std::vector<QPDFPageObjectHelper> textPages =
+        QPDFPageDocumentHelper(textPdf).getAllPages();
+    if (textPages.empty())
+        throw std::runtime_error("the text layer has no page");
+    QPDFPageObjectHelper textPage = textPages.front();
+    const QPDFObjectHandle::Rectangle box = textPage.getTrimBox().getArrayAsRectangle();
+    if (box.urx - box.llx <= 0 || box.ury - box.lly <= 0)
+        throw std::runtime_error("the text layer's page has no size");
+    xObjects.replaceKey("/Tx0", pdf.copyForeignObject(textPage.getFormXObjectForPage()));
+    const double scaleX = width / (box.urx - box.llx);
+    const double scaleY = height / (box.ury - box.lly);
+    return "q " + pdfNumber(scaleX) + " 0 0 " + pdfNumber(scaleY) + " " +
+           pdfNumber(-box.llx * scaleX) + " " + pdfNumber(-box.lly * scaleY) + " cm /Tx0 Do Q ";
+}
+
+void addPage(QPDF &pdf, QPDFPageDocumentHelper &pages, const JpegImage &image, QPDF &textPdf)
+{
+    const double widthPoints = image.header.width * pointsPerInch / image.header.dpiX;
+    const double heightPoints = image.header.height * pointsPerInch / image.header.dpiY;
+    const std::string width = pdfNumber(widthPoints);
+    const std::string height = pdfNumber(heightPoints);
 
     QPDFObjectHandle xObjects = QPDFObjectHandle::newDictionary();
     xObjects.replaceKey("/Im0", imageStream(pdf, image));
+    // The invisible text goes first, under the picture, so it never hides a pixel.
+    const std::string text =
+        image.textLayer.empty()
+            ? std::string()
+            : addTextLayer(pdf, textPdf, image.textLayer, widthPoints, heightPoints, xObjects);
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/XObject", xObjects);
 
@@ -83,7 +114,7 @@ void addPage(QPDF &pdf, QPDFPageDocumentHelper &pages, const JpegImage &image)
     page.replaceKey("/MediaBox", mediaBox);
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents",
-                    pdf.newStream("q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q"));
+                    pdf.newStream(text + "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q"));
     pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
 }
 
@@ -94,8 +125,12 @@ std::string pdfOfImages(const std::vector<JpegImage> &images)
     QPDF pdf;
     pdf.emptyPDF();
     QPDFPageDocumentHelper pages(pdf);
-    for (const JpegImage &image : images)
-        addPage(pdf, pages, image);
+    // Each page's text layer, alive until the document is written.
+    std::vector<std::unique_ptr<QPDF>> textPdfs;
+    for (const JpegImage &image : images) {
+        textPdfs.push_back(std::make_unique<QPDF>());
+        addPage(pdf, pages, image, *textPdfs.back());
+    }
 
     QPDFWriter writer(pdf);
     writer.setOutputMemory();

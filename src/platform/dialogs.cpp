@@ -26,6 +26,12 @@ QString Dialogs::openFileName(QWidget *parent, const QString &caption, const QSt
     return QFileDialog::getOpenFileName(parent, caption, startFolder, filter);
 }
 
+QStringList Dialogs::openFileNames(QWidget *parent, const QString &caption,
+                                   const QString &startFolder, const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(parent, caption, startFolder, filter);
+}
+
 Dialogs &Dialogs::current()
 {
     return *installedDialogs;

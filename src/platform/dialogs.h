@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,6 +21,10 @@ public:
     // Returns the chosen file, or an empty string when the user cancels.
     virtual QString openFileName(QWidget *parent, const QString &caption,
                                  const QString &startFolder, const QString &filter);
+
+    // Returns the chosen files, in the order chosen, or none when the user cancels.
+    virtual QStringList openFileNames(QWidget *parent, const QString &caption,
+                                      const QString &startFolder, const QString &filter);
 
     static Dialogs &current();
     // Installs a test double; nullptr restores the real dialogs. Not owned.

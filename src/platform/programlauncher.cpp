@@ -53,6 +53,18 @@ ProgramLauncher::RunOutcome ProgramLauncher::run(const QString &program,
     return RunOutcome::Finished;
 }
 
+QProcess *ProgramLauncher::start(const QString &program, const QStringList &arguments,
+                                 const QProcessEnvironment &extraEnvironment, QObject *parent)
+{
+    auto *process = new QProcess(parent);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extraEnvironment);
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start(program, arguments);
+    return process;
+}
+
 ProgramLauncher &ProgramLauncher::current()
 {
     return *installedLauncher;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,13 @@ public:
     // its windows painted there.
     virtual RunOutcome run(const QString &program, const QStringList &arguments, quint32 timeoutMs,
                            const std::function<void(quint32)> &whileWaiting);
+
+    // Starts a program without waiting for it, its arguments passed one by one
+    // and extra variables added to its environment. The process belongs to
+    // parent; the caller learns of its end from QProcess::finished, or of its
+    // failure to start from QProcess::errorOccurred, both on parent's thread.
+    virtual QProcess *start(const QString &program, const QStringList &arguments,
+                            const QProcessEnvironment &extraEnvironment, QObject *parent);
 
     static ProgramLauncher &current();
     // Installs a test double; nullptr restores the real launcher. Not owned.

@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QImageReader>
 #include <QMouseEvent>
 
 #include "app/kelvora.h"
@@ -18,10 +19,12 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/tempfolder.h"
+#include "scanner/pagetextlayers.h"
 #include "scanner/qfaultdetectdlg.h"
 #include "scanner/qmulticapdialog.h"
 #include "scanner/textrecognition.h"
 #include "shell/settingsfile.h"
+#include "viewing/qimageitem.h"
 
 namespace {
 const QString recordStartText = QStringLiteral("开始录像");
@@ -55,6 +58,8 @@ QVideoWidget::QVideoWidget(QWidget *parent)
     connect(ui->pushButtonZoomOut, &QPushButton::clicked, this, &QVideoWidget::OnZoomOut);
     m_recordingWatch.setInterval(recordingWatchMs);
     connect(&m_recordingWatch, &QTimer::timeout, this, &QVideoWidget::checkRecordingRuns);
+    connect(ui->checkBoxPageTurn, &QCheckBox::clicked, this, &QVideoWidget::onPageTurnCapture);
+    connect(ui->pushButtonMergePDF, &QPushButton::clicked, this, &QVideoWidget::onMergePDF);
 }
 
 QVideoWidget::~QVideoWidget()
@@ -102,7 +107,10 @@ QByteArray QVideoWidget::stillIntoFolder()
     if (!launcherWindow)
         return {};
     QByteArray path = timeStampStillName(captureFolder(), launcherWindow->m_strImageFormat);
-    return captureStill(mainCamera(), path) ? QByteArray() : path;
+    if (!captureStill(mainCamera(), path))
+        return path;
+    m_listBatch.append(path);
+    return {};
 }
 
 void QVideoWidget::OnRotLeft()
@@ -138,16 +146,9 @@ void QVideoWidget::OnPDFCap()
     if (still.isEmpty())
         return;
     const QByteArray pdf = timeStampStillName(captureFolder(), "pdf", now);
-    ClearAll();
-    AddImage(still.constData());
-    if (!MakePDF(pdf.constData(), nullptr)) {
+    if (!writePdf({still}, pdf))
         // The name was free before, so anything there now is a remnant that would pass for a scan.
         QFile::remove(QString::fromLocal8Bit(pdf));
-        writeLog("PDF生成失败: %s", pdf.constData());
-        Dialogs::current().message(
-            QStringLiteral("PDF文件无法保存: %1").arg(QString::fromLocal8Bit(pdf)),
-            QStringLiteral("提示"));
-    }
     QFile::remove(QString::fromLocal8Bit(still));
 }
 
@@ -278,4 +279,97 @@ QByteArray QVideoWidget::captureTemporaryStill(const QDateTime &time)
         return {};
     }
     return path;
+}
+
+void QVideoWidget::onPageTurnCapture()
+{
+    if (!presenterView)
+        return;
+    if (ui->checkBoxPageTurn->isChecked()) {
+        m_pageTurnWatcher.reset();
+        m_nPageTurnStills = 0;
+        ui->labelPageTurnCount->setText(QStringLiteral("已拍 0 张"));
+        // Queued after the presenter's own handler, which has put the frame up by then.
+        connect(presenterView, &QMainWidget::frameChange, this, &QVideoWidget::watchForPageTurn,
+                Qt::UniqueConnection);
+    } else {
+        disconnect(presenterView, &QMainWidget::frameChange, this, &QVideoWidget::watchForPageTurn);
+    }
+}
+
+void QVideoWidget::watchForPageTurn()
+{
+    if (!livePictureItem ||
+        !m_pageTurnWatcher.watch(livePictureItem->pixmap().toImage(), Clock::current().tickCount()))
+        return;
+    const qsizetype taken = m_listBatch.size();
+    OnCapture();
+    if (m_listBatch.size() > taken)
+        ui->labelPageTurnCount->setText(QStringLiteral("已拍 %1 张").arg(++m_nPageTurnStills));
+}
+
+void QVideoWidget::onMergePDF()
+{
+    const bool fromBatch = !m_listBatch.isEmpty();
+    QByteArrayList stills = m_listBatch;
+    if (!fromBatch) {
+        const QStringList chosen = Dialogs::current().openFileNames(
+            this, QStringLiteral("选择要合并的照片"), QString::fromLocal8Bit(captureFolder()),
+            QStringLiteral("JPEG照片 (*.jpg *.jpeg *.JPG *.JPEG)"));
+        for (const QString &file : chosen)
+            stills.append(file.toLocal8Bit());
+        if (stills.isEmpty())
+            return;
+    }
+    if (writePdf(stills, timeStampStillName(captureFolder(), "pdf")) && fromBatch)
+        m_listBatch.clear();
+}
+
+bool QVideoWidget::writePdf(const QByteArrayList &stills, const QByteArray &pdf)
+{
+    for (const QByteArray &still : stills) {
+        if (QImageReader(QString::fromLocal8Bit(still)).format() != "jpeg") {
+            writeLog("照片无法读取或不是JPEG, 不生成PDF: %s", still.constData());
+            Dialogs::current().message(QStringLiteral("照片无法读取或不是JPEG格式, PDF没有生成: %1")
+                                           .arg(QString::fromLocal8Bit(still)),
+                                       QStringLiteral("提示"));
+            return false;
+        }
+    }
+    const bool searchable = ui->checkBoxSearchablePDF->isChecked();
+    QStringList layers(stills.size());
+    if (searchable) {
+        std::optional<QStringList> recognized = recognizeTextLayers(stills, this);
+        if (!recognized)
+            return false; // cancelled by the user
+        layers = std::move(*recognized);
+    }
+    ClearAll();
+    QStringList unrecognized;
+    for (qsizetype page = 0; page < stills.size(); ++page) {
+        if (!layers[page].isEmpty()) {
+            AddImageWithText(stills[page].constData(), layers[page].toLocal8Bit().constData());
+            continue;
+        }
+        AddImage(stills[page].constData());
+        if (searchable)
+            unrecognized.append(QString::number(page + 1));
+    }
+    const bool written = MakePDF(pdf.constData(), nullptr);
+    for (const QString &layer : std::as_const(layers))
+        if (!layer.isEmpty())
+            QFile::remove(layer);
+    if (!written) {
+        writeLog("PDF生成失败: %s", pdf.constData());
+        Dialogs::current().message(
+            QStringLiteral("PDF文件无法保存: %1").arg(QString::fromLocal8Bit(pdf)),
+            QStringLiteral("提示"));
+        return false;
+    }
+    if (!unrecognized.isEmpty())
+        Dialogs::current().message(
+            QStringLiteral("第 %1 页的文字无法识别, 这些页只有图像, 不能搜索: %2")
+                .arg(unrecognized.join(QStringLiteral("、")), QString::fromLocal8Bit(pdf)),
+            QStringLiteral("提示"));
+    return true;
 }

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "scanner/pageturnwatcher.h"
+
 namespace Ui {
 class QVideoWidget;
 }
@@ -44,6 +46,10 @@ public Q_SLOTS:
     void onRecord();
     void OnZoomIn();
     void OnZoomOut();
+    // Capture by page turn: while on, one still each time a new page comes to rest.
+    void onPageTurnCapture();
+    // The stills of the batch (none: chosen in a file dialog) into one PDF.
+    void onMergePDF();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -62,9 +68,17 @@ private:
     // A recording that ended by itself (disk full, write error, camera gone):
     // the file is finished and the user told which and why.
     void checkRecordingRuns();
+    // Looks at the presenter's newest frame for a page laid down.
+    void watchForPageTurn();
+    // Writes stills, JPEGs in order, as the pages of pdf, searchable when the box
+    // says so; tells the user what failed. False when no PDF was written.
+    bool writePdf(const QByteArrayList &stills, const QByteArray &pdf);
 
     std::unique_ptr<Ui::QVideoWidget> ui;
     QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program
     QTimer m_recordingWatch;                   // runs while recording
     QByteArray m_recordingPath;
+    PageTurnWatcher m_pageTurnWatcher;
+    int m_nPageTurnStills = 0;
+    QByteArrayList m_listBatch; // stills taken since the last merged PDF, in order
 };

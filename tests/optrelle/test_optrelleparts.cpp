@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 #include <ZXing/ReadBarcode.h>
 
 namespace {
@@ -191,10 +193,19 @@ private slots:
         image.fill(qRgb(10, 200, 30));
         QVERIFY(image.save(dir.filePath("scene.png")));
         optrelle::Frame file = *filledFrame(320, 240);
-        optrelle::DeskScene(dir.filePath("scene.png")).render(file, 7, time);
+        optrelle::DeskScene fileScene(dir.filePath("scene.png"));
+        fileScene.render(file, 7, time);
         for (int y : {0, 120, 239})
             for (int x : {0, 160, 319})
                 QCOMPARE(topDownPixel(file, x, y), qRgb(10, 200, 30));
+
+        // Renamed over by a new picture: filmed from the next look on.
+        image.fill(qRgb(200, 20, 90));
+        QVERIFY(image.save(dir.filePath("next.png")));
+        QVERIFY(std::rename(qPrintable(dir.filePath("next.png")),
+                            qPrintable(dir.filePath("scene.png"))) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT((fileScene.render(file, 8, time), topDownPixel(file, 160, 120)),
+                                  qRgb(200, 20, 90), 1000);
     }
 
     void layoutFitsTurnsAndZooms_data()

@@ -222,6 +222,14 @@ private slots:
             QVERIFY2(!makePdf(paths, dir.filePath(pdf)), qPrintable(images.join(',') + " " + pdf));
             QCOMPARE(contentsOf(folder.path()), before);
         }
+        // A text layer that is missing or no PDF fails its page too.
+        for (const char *layer : {"missing.pdf", "text.jpg"}) {
+            ClearAll();
+            QVERIFY(AddImageWithText(QFile::encodeName(dir.filePath("good.jpg")).constData(),
+                                     QFile::encodeName(dir.filePath(layer)).constData()));
+            QVERIFY(!MakePDF(QFile::encodeName(dir.filePath("old.pdf")).constData(), nullptr));
+            QCOMPARE(contentsOf(folder.path()), before);
+        }
     }
 };
 

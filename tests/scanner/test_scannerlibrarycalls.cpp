@@ -24,6 +24,7 @@
 #include "optrelle.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
+#include "scannerstart.h"
 #include "scanner/qvideowidget.h"
 
 namespace {
@@ -37,6 +38,18 @@ QByteArray run(const QString &program, const QStringList &arguments)
     process.waitForFinished();
     return process.readAllStandardOutput();
 }
+// Starts what it is asked to, but Tesseract fails on the image m_failing.
+struct FailingPageLauncher : RecordingLauncher
+{
+    QProcess *start(const QString &program, const QStringList &arguments,
+                    const QProcessEnvironment &environment, QObject *parent) override
+    {
+        const bool fail = !m_failing.isEmpty() && arguments.contains(m_failing);
+        return RecordingLauncher::start(fail ? QStringLiteral("false") : program, arguments,
+                                        environment, parent);
+    }
+    QString m_failing;
+};
 } // namespace
 
 extern "C" {
@@ -76,7 +89,7 @@ class TestScannerLibraryCalls : public QObject
 
 private:
     RecordingDialogs m_dialogs;
-    RecordingLauncher m_launcher;
+    FailingPageLauncher m_launcher;
     std::unique_ptr<Kelvora> m_bar;
     QString m_capFolder;
 
@@ -89,15 +102,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QFile::remove(logFilePath()); // a line from an earlier run proves nothing
-        qputenv("OPTRELLE_BACKEND", "sim");
-        qputenv("OPTRELLE_CAMERAS", "0ac8:c498@640x480");
-        m_bar = std::make_unique<Kelvora>();
-        m_capFolder = QDir::tempPath() + QStringLiteral("/pdf captures");
-        QDir(m_capFolder).removeRecursively();
-        QDir().mkpath(m_capFolder);
-        launcherWindow->m_strCapPath = m_capFolder.toLocal8Bit();
-        QMetaObject::invokeMethod(m_bar.get(), "OnShowVideo");
-        QVERIFY(QTest::qWaitForWindowExposed(scannerWindow));
+        m_capFolder = startScanner(m_bar, "0ac8:c498@640x480", "pdf captures");
+        QVERIFY(!m_capFolder.isEmpty());
     }
 
     void cleanupTestCase() { m_bar.reset(); }
@@ -179,6 +185,67 @@ private Q_SLOTS:
         QVERIFY(log.open(QIODevice::ReadOnly) &&
                 log.readAll().contains("PDF生成失败: " + missing.toLocal8Bit()));
         QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
+    }
+
+    // Three stills of the desk, searchable: each page keeps its JPEG and gets the
+    // words, invisible, where the picture shows them.
+    void mergesStillsIntoASearchablePdf()
+    {
+        for (int still = 0; still < 3; ++still)
+            child<QPushButton>("pushButtonCapture")->click();
+        const QStringList stills = QDir(m_capFolder).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+        QCOMPARE(stills.size(), 3);
+        child<QCheckBox>("checkBoxSearchablePDF")->click();
+        const auto newestPdf = [this] {
+            return m_capFolder + '/' +
+                   QDir(m_capFolder).entryList({"*.pdf"}, QDir::Files, QDir::Time)[0];
+        };
+        child<QPushButton>("pushButtonMergePDF")->click();
+        const QString pdf = newestPdf();
+        QVERIFY(run("pdfinfo", {pdf}).contains("Pages:           3\n"));
+        const QString extracted = QDir::tempPath() + QStringLiteral("/searchable");
+        run("pdfimages", {"-j", pdf, extracted});
+        for (int page = 1; page <= 3; ++page) {
+            QFile image(extracted + QString("-%1.jpg").arg(page - 1, 3, 10, QChar('0')));
+            QFile still(m_capFolder + '/' + stills[page - 1]);
+            QVERIFY(image.open(QIODevice::ReadOnly) && still.open(QIODevice::ReadOnly));
+            QVERIFY(image.readAll() == still.readAll());
+            const QString number = QString::number(page);
+            const QByteArray text = run("pdftotext", {"-f", number, "-l", number, pdf, "-"});
+            for (const char *line : {"Kelvora document camera", "The quick brown fox"})
+                QVERIFY2(text.simplified().contains(line), text.constData());
+            // "Kelvora" begins the second line of print, 11.8 % from the page's left
+            // edge and 35.8 % from its top (the simulated desk's layout).
+            const QByteArray boxes =
+                run("pdftotext", {"-bbox", "-f", number, "-l", number, pdf, "-"});
+            const auto pageBox =
+                QRegularExpression(R"re(<page width="([\d.]+)" height="([\d.]+)")re").match(boxes);
+            const auto word =
+                QRegularExpression(
+                    R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Kelvora<)re")
+                    .match(boxes);
+            QVERIFY2(pageBox.hasMatch() && word.hasMatch(), boxes.constData());
+            const double width = pageBox.captured(1).toDouble();
+            const double height = pageBox.captured(2).toDouble();
+            QVERIFY(qAbs(word.captured(1).toDouble() / width - 0.118) < 0.03);
+            QVERIFY(word.captured(2).toDouble() / height < 0.358 + 0.01);
+            QVERIFY(word.captured(3).toDouble() / height > 0.358 - 0.01);
+        }
+        QCOMPARE(QDir(privateTemporaryFolder()).entryList(QDir::Files), QStringList());
+
+        // The batch began again: the stills are chosen; the second is not recognised,
+        // keeps its picture without text, and the user is told.
+        for (const QString &still : stills)
+            m_dialogs.m_chosenFiles << m_capFolder + '/' + still;
+        m_launcher.m_failing = m_dialogs.m_chosenFiles[1];
+        child<QPushButton>("pushButtonMergePDF")->click();
+        QVERIFY(
+            m_dialogs.m_messages.last().startsWith(QStringLiteral("提示|第 2 页的文字无法识别")));
+        const QString second = newestPdf();
+        QVERIFY(run("pdfinfo", {second}).contains("Pages:           3\n"));
+        QVERIFY(!run("pdftotext", {"-f", "2", "-l", "2", second, "-"}).contains("Kelvora"));
+        QVERIFY(run("pdftotext", {"-f", "3", "-l", "3", second, "-"}).contains("Kelvora"));
+        child<QCheckBox>("checkBoxSearchablePDF")->click();
     }
 };
 

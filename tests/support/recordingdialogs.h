@@ -25,7 +25,13 @@ public:
         return m_chosenFile;
     }
 
+    QStringList openFileNames(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return m_chosenFiles;
+    }
+
     QStringList m_messages;
     QString m_chosenFolder;
     QString m_chosenFile;
+    QStringList m_chosenFiles;
 };

@@ -2,6 +2,7 @@
 
 #include "frameimage.h"
 
+#include <QFile>
 #include <QFont>
 #include <QPainter>
 
@@ -60,14 +61,38 @@ int DeskScene::markerSide(int frameHeight)
     return std::max(4, frameHeight / 20);
 }
 
-DeskScene::DeskScene(QString sceneFile)
+DeskScene::DeskScene(QString sceneFile) : m_sceneFile(std::move(sceneFile))
 {
-    if (!sceneFile.isEmpty())
-        m_sceneImage.load(sceneFile);
+    followSceneFile();
+}
+
+void DeskScene::followSceneFile()
+{
+    if (m_sceneFile.isEmpty())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextSceneCheck)
+        return;
+    m_nextSceneCheck = now + sceneCheckInterval;
+    struct stat current = {};
+    if (::stat(QFile::encodeName(m_sceneFile).constData(), &current) != 0)
+        return;
+    if (current.st_ino == m_sceneStat.st_ino && current.st_dev == m_sceneStat.st_dev &&
+        current.st_size == m_sceneStat.st_size &&
+        current.st_mtim.tv_sec == m_sceneStat.st_mtim.tv_sec &&
+        current.st_mtim.tv_nsec == m_sceneStat.st_mtim.tv_nsec)
+        return;
+    QImage image;
+    if (!image.load(m_sceneFile))
+        return; // perhaps half written in place: looked at again next time
+    m_sceneImage = std::move(image);
+    m_sceneStat = current;
+    m_still = Frame(); // drawn again from the new picture
 }
 
 void DeskScene::render(Frame &frame, quint64 frameNumber, const QDateTime &time)
 {
+    followSceneFile();
     if (m_still.width != frame.width || m_still.height != frame.height)
         imageToFrame(drawStillPart(frame.width, frame.height), m_still);
     std::memcpy(frame.pixels.data(), m_still.pixels.data(), frame.byteCount());
