@@ -24,6 +24,8 @@ choose_resolution_entry() {
 }
 area_digest() { import -window root -crop 1856x1036+2+2 rgb:- | md5sum; }
 picture_moves() { local before; before=$(area_digest); sleep 0.3; [[ $(area_digest) != "$before" ]]; }
+# The still is one of the stream's frames, byte for byte.
+is_camera_jpeg() { for frame in "$stream"-*.jpg; do cmp -s "$1" "$frame" && return 0; done; return 1; }
 picture_still() { local before; before=$(area_digest); sleep 0.3; [[ $(area_digest) == "$before" ]]; }
 
 stream=$out/desk.mjpeg
@@ -48,9 +50,7 @@ choose_resolution_entry 1
 capture_button
 wait_for "the still" has_still
 still=$(stills)
-own=0
-for frame in "$stream"-*.jpg; do cmp -s "$still" "$frame" && own=1; done
-((own)) || fail "the still is not one of the camera's JPEGs byte for byte"
+is_camera_jpeg "$still" || fail "the still is not one of the camera's JPEGs byte for byte"
 rm -f "$still"
 
 rotate_right_button
@@ -76,8 +76,5 @@ wait_for "the live picture back" picture_moves
 kill -0 "$app" || fail "Kelvora ended"
 capture_button
 wait_for "a still after the replug" has_still
-still=$(stills)
-own=0
-for frame in "$stream"-*.jpg; do cmp -s "$still" "$frame" && own=1; done
-((own)) || fail "the still after the replug is not the camera's JPEG"
+is_camera_jpeg "$(stills)" || fail "the still after the replug is not the camera's JPEG"
 echo "PASS in ${SECONDS} s"

@@ -6,6 +6,8 @@
 // and every fourth is cut short in its data. With "files", each frame is also
 // written whole as OUTPUT-N.jpg.
 // Usage: makecamerastream OUTPUT WIDTH HEIGHT FRAMES [damaged] [files]
+#include "jpegwithouthuffmantables.h"
+
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -38,20 +40,6 @@ Bytes scene(int width, int height, int frame, int frames)
             p[0] = (unsigned char)r, p[1] = (unsigned char)g, p[2] = (unsigned char)b;
         }
     return rgb;
-}
-
-Bytes withoutHuffmanTables(const Bytes &jpeg)
-{
-    Bytes out(jpeg.begin(), jpeg.begin() + 2);
-    std::size_t at = 2;
-    while (at + 4 <= jpeg.size() && jpeg[at + 1] != 0xda) {
-        const std::size_t length = std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
-        if (jpeg[at + 1] != 0xc4)
-            out.insert(out.end(), jpeg.begin() + long(at), jpeg.begin() + long(at + 2 + length));
-        at += 2 + length;
-    }
-    out.insert(out.end(), jpeg.begin() + long(at), jpeg.end());
-    return out;
 }
 
 } // namespace
@@ -87,7 +75,7 @@ int main(int argc, char **argv)
         Bytes frame(jpeg, jpeg + size);
         tjFree(jpeg);
         if (damaged && i % 2 == 1)
-            frame = withoutHuffmanTables(frame);
+            frame = jpegWithoutHuffmanTables(frame);
         if (damaged && i % 4 == 2)
             frame.resize(frame.size() * 2 / 3);
         out.write(reinterpret_cast<const char *>(frame.data()), std::streamsize(frame.size()));

@@ -3,6 +3,7 @@
 // again under a Camera, stills straight from the camera's JPEG, and the message
 // a camera that will not start gives.
 #include "camera.h"
+#include "jpegwithouthuffmantables.h"
 #include "recorded/camerastreamfile.h"
 #include "recorded/recordedstreamcamera.h"
 #include "simulateduvcdriver.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = std::vector<unsigned char>;
 
 // A JPEG of a w x h picture whose colour depends on shade, 4:2:2 as cameras send.
 Bytes makeJpeg(int width, int height, int shade)
@@ -38,21 +39,6 @@ Bytes makeJpeg(int width, int height, int shade)
     Bytes bytes(jpeg, jpeg + size);
     tjFree(jpeg);
     return bytes;
-}
-
-// The JPEG without its Huffman tables, as many UVC cameras send their frames.
-Bytes withoutHuffmanTables(const Bytes &jpeg)
-{
-    Bytes out(jpeg.begin(), jpeg.begin() + 2);
-    std::size_t at = 2;
-    while (at + 4 <= jpeg.size() && jpeg[at + 1] != 0xda) {
-        const std::size_t length = std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
-        if (jpeg[at + 1] != 0xc4)
-            out.insert(out.end(), jpeg.begin() + long(at), jpeg.begin() + long(at + 2 + length));
-        at += 2 + length;
-    }
-    out.insert(out.end(), jpeg.begin() + long(at), jpeg.end());
-    return out;
 }
 
 // The JPEG with an application segment holding a thumbnail's start-of-image.
@@ -157,7 +143,7 @@ private slots:
         optrelle::Frame frame;
         QVERIFY(decoder.decode(jpeg.data(), jpeg.size(), whole));
         // libjpeg-turbo supplies the standard tables cameras leave out.
-        const Bytes bare = withoutHuffmanTables(jpeg);
+        const Bytes bare = jpegWithoutHuffmanTables(jpeg);
         QVERIFY(bare.size() < jpeg.size());
         QVERIFY(decoder.decode(bare.data(), bare.size(), frame));
         QVERIFY(frame.pixels == whole.pixels);
@@ -176,7 +162,7 @@ private slots:
     {
         QTemporaryDir folder;
         const Bytes a = makeJpeg(64, 48, 10);
-        const Bytes bare = withoutHuffmanTables(makeJpeg(64, 48, 120));
+        const Bytes bare = jpegWithoutHuffmanTables(makeJpeg(64, 48, 120));
         Bytes stream;
         for (const Bytes &frame : {a, cut(a), cut(a, 20), makeJpeg(32, 16, 60), bare})
             append(stream, frame);
