@@ -143,19 +143,22 @@ bool V4l2CaptureDevice::call(int fd, unsigned long request, void *argument, cons
 {
     if (m_io.control(fd, request, argument) == 0)
         return true;
-    m_startError = errno;
-    qCWarning(optrelleLog, "%s: %s failed: %s (errno %d)", m_nodePath.c_str(), name,
-              std::strerror(errno), errno);
+    m_startError = logFailure(name, errno);
     return false;
+}
+
+int V4l2CaptureDevice::logFailure(const char *call, int error) const
+{
+    qCWarning(optrelleLog, "%s: %s failed: %s (errno %d)", m_nodePath.c_str(), call,
+              std::strerror(error), error);
+    return error;
 }
 
 bool V4l2CaptureDevice::openStream(const Mode &mode)
 {
     m_fd = m_io.openNode(m_nodePath.c_str());
     if (m_fd < 0) {
-        m_startError = errno;
-        qCWarning(optrelleLog, "%s: open failed: %s (errno %d)", m_nodePath.c_str(),
-                  std::strerror(errno), errno);
+        m_startError = logFailure("open", errno);
         return false;
     }
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -201,10 +204,7 @@ bool V4l2CaptureDevice::openStream(const Mode &mode)
             return false;
         void *start = m_io.mapBuffer(m_fd, buffer.length, off_t(buffer.m.offset));
         if (!start) {
-            const int error = errno ? errno : ENOMEM;
-            m_startError = error;
-            qCWarning(optrelleLog, "%s: mmap failed: %s (errno %d)", m_nodePath.c_str(),
-                      std::strerror(error), error);
+            m_startError = logFailure("mmap", errno ? errno : ENOMEM);
             return false;
         }
         m_buffers.push_back({start, buffer.length});
@@ -238,8 +238,7 @@ void V4l2CaptureDevice::run(FrameSink *sink)
         if (m_io.waitFor(waits, 2) < 0) {
             if (errno == EINTR)
                 continue;
-            qCWarning(optrelleLog, "%s: poll failed: %s (errno %d)", m_nodePath.c_str(),
-                      std::strerror(errno), errno);
+            logFailure("poll", errno);
             break;
         }
         if (waits[1].revents)
@@ -255,8 +254,7 @@ void V4l2CaptureDevice::run(FrameSink *sink)
             if (errno == EAGAIN)
                 continue;
             // ENODEV, EIO: the camera is gone.
-            qCWarning(optrelleLog, "%s: VIDIOC_DQBUF failed: %s (errno %d)", m_nodePath.c_str(),
-                      std::strerror(errno), errno);
+            logFailure("VIDIOC_DQBUF", errno);
             break;
         }
         std::shared_ptr<Frame> frame =

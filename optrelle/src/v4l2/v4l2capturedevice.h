@@ -67,6 +67,8 @@ private:
     // Makes a device call; a failure is logged with errno and kept as the
     // start error.
     bool call(int fd, unsigned long request, void *argument, const char *name);
+    // Logs a failed call with its errno; gives the errno back.
+    int logFailure(const char *call, int error) const;
     bool openStream(const Mode &mode);
     void closeStream();
     void run(FrameSink *sink);
