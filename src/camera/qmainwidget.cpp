@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/kelvora.h"
@@ -324,14 +325,21 @@ QString QMainWidget::capturePhoto()
 {
     if (!launcherWindow)
         return {};
-    QByteArray path = newPhotoPath();
-    if (!captureStill(m_nMainCam, path))
+    const QByteArray path = newPhotoPath();
+    // Finished under a hidden name and renamed into place: the photo folder never
+    // shows the still at the camera's size or not yet turned.
+    QByteArray working = workingStillName(path);
+    if (!captureStill(m_nMainCam, working))
         return QString::fromLocal8Bit(path);
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
     if (m_nResIndex == 0 && modelSize.isValid())
-        fnResampleImage(path.data(), modelSize.width(), modelSize.height());
+        fnResampleImage(working.data(), modelSize.width(), modelSize.height());
     if (m_nRotate != 0)
-        fnRotateImage(path.data(), m_nRotate);
+        fnRotateImage(working.data(), m_nRotate);
+    if (std::rename(working.constData(), path.constData()) != 0) {
+        writeLog("拍照失败: %s", path.constData());
+        std::remove(working.constData());
+    }
     return QString::fromLocal8Bit(path);
 }
 

@@ -1,5 +1,7 @@
 #include "stillcapture.h"
 
+#include <QFileInfo>
+
 #include <climits>
 
 #include "app/kelvora.h"
@@ -24,4 +26,10 @@ bool captureStill(int camera, QByteArray path)
         return false;
     }
     return true;
+}
+
+QByteArray workingStillName(const QByteArray &path)
+{
+    const QFileInfo file(QString::fromLocal8Bit(path));
+    return QFile::encodeName(file.path() + QStringLiteral("/.unfinished-") + file.fileName());
 }

@@ -10,3 +10,7 @@ QByteArray newPhotoPath();
 // written; the library then leaves none. A path past the system's limit is
 // refused rather than cut.
 bool captureStill(int camera, QByteArray path);
+
+// The name a still is finished under before it is renamed to path: hidden, in
+// the same folder, with the same extension (the library picks the format by it).
+QByteArray workingStillName(const QByteArray &path);
