@@ -21,6 +21,9 @@ choose_resolution_entry() {
     list_open() { (($(visible_windows) > before)); }
     wait_for "the resolution list to open" list_open
     xdotool key Home $(printf 'Down %.0s' $(seq "$1")) Return
+    # A click while the list is still closing would be taken by the list.
+    list_closed() { (($(visible_windows) <= before)); }
+    wait_for "the resolution list to close" list_closed
 }
 # A strip across the picture, where the stream's bar moves from frame to frame.
 area_digest() { import -window root -crop 1856x40+2+500 rgb:- | md5sum; }
