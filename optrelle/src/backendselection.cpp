@@ -1,6 +1,7 @@
 #include "backendselection.h"
 
 #include "optrellelog.h"
+#include "recorded/recordedstreamcamera.h"
 #include "sim/simulatedcamera.h"
 #include "v4l2/v4l2cameralist.h"
 
@@ -26,8 +27,19 @@ std::optional<std::vector<std::unique_ptr<CameraDevice>>> simulatedCameras()
     }
     const QString sceneFile = qEnvironmentVariable("OPTRELLE_SCENE");
     std::vector<std::unique_ptr<CameraDevice>> cameras;
-    for (SimulatedCameraConfig &config : configs)
-        cameras.push_back(std::make_unique<SimulatedCamera>(std::move(config), sceneFile));
+    for (SimulatedCameraConfig &config : configs) {
+        if (!config.recording) {
+            cameras.push_back(std::make_unique<SimulatedCamera>(std::move(config), sceneFile));
+            continue;
+        }
+        std::string error;
+        std::unique_ptr<CameraDevice> recorded = RecordedStreamCamera::open(
+            config.firstId, config.secondId, *config.recording, config.framesPerSecond, &error);
+        if (recorded)
+            cameras.push_back(std::move(recorded));
+        else
+            qCWarning(optrelleLog, "recorded camera left out: %s", error.c_str());
+    }
     return cameras;
 }
 

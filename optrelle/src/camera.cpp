@@ -1,7 +1,9 @@
 #include "camera.h"
 
 #include "barcodereader.h"
+#include "cameramessage.h"
 #include "camerapropertiesdialog.h"
+#include "devicereconnector.h"
 #include "documentcrop/pagefinder.h"
 #include "documentcrop/pagestraightener.h"
 #include "frameimage.h"
@@ -30,7 +32,8 @@ thread_local const Camera *t_deliveringCamera = nullptr;
 Camera::Camera(std::unique_ptr<CameraDevice> device, std::function<void()> firstFrameDelivered)
     : m_device(std::move(device)), m_firstId(m_device->firstId()), m_secondId(m_device->secondId()),
       m_resolutions(m_device->resolutions()), m_firstFrameDelivered(std::move(firstFrameDelivered)),
-      m_renderer(std::make_unique<VideoRenderer>([this] { return videoPicture(); }))
+      m_renderer(std::make_unique<VideoRenderer>([this] { return videoPicture(); })),
+      m_reconnector(std::make_unique<DeviceReconnector>([this] { return reopenDevice(); }))
 {
 }
 
@@ -53,8 +56,13 @@ void Camera::setDefaultResolution(int res)
 
 bool Camera::open(QWidget *window)
 {
-    if (!m_streaming && !startDevice())
-        return false;
+    if (!m_streaming) {
+        m_streaming = startDevice();
+        if (!m_streaming) {
+            showCameraMessage(cameraStartFailureText(m_device->startError()));
+            return false;
+        }
+    }
     setWindow(window);
     return true;
 }
@@ -80,6 +88,7 @@ void Camera::close()
     setCallback(nullptr);
     if (t_deliveringCamera == this)
         return;
+    m_reconnector->cancel();
     shutDown();
     setWindow(nullptr);
     std::lock_guard lock(m_frameMutex);
@@ -95,8 +104,12 @@ bool Camera::setResolution(int res)
     m_resolution = res;
     if (!m_streaming)
         return true;
+    m_reconnector->cancel();
     stopStreaming();
-    return startDevice();
+    m_streaming = startDevice();
+    if (!m_streaming)
+        showCameraMessage(cameraStartFailureText(m_device->startError()));
+    return m_streaming;
 }
 
 void Camera::stopStreaming()
@@ -110,14 +123,41 @@ void Camera::stopStreaming()
 
 bool Camera::startDevice()
 {
+    bool wasLost = false;
     {
         std::lock_guard lock(m_frameMutex);
         ++m_streamRun;
-        m_signalLost = false;
+        wasLost = std::exchange(m_signalLost, false);
     }
     m_outlineStale = true; // the page of another stream is no guide
-    m_streaming = m_device->start(m_resolution, this);
-    return m_streaming;
+    if (m_device->start(m_resolution, this))
+        return true;
+    std::lock_guard lock(m_frameMutex);
+    m_signalLost = wasLost; // a camera still gone keeps its mark
+    return false;
+}
+
+void Camera::deviceLost(unsigned run)
+{
+    {
+        std::lock_guard lock(m_frameMutex);
+        if (!m_streaming || run != m_streamRun)
+            return; // closed or restarted meanwhile
+    }
+    // Releasing the old node at once lets the kernel give the camera its number
+    // again when it comes back.
+    m_device->stop();
+    m_recorder.stop();
+    const std::string folder = m_device->presenceFolder();
+    if (!folder.empty())
+        m_reconnector->watch(QString::fromStdString(folder));
+}
+
+bool Camera::reopenDevice()
+{
+    if (!m_streaming)
+        return true;
+    return m_device->reattach() && startDevice();
 }
 
 bool Camera::captureStill(const QString &path)
@@ -126,6 +166,7 @@ bool Camera::captureStill(const QString &path)
     if (format.isEmpty() || !m_streaming)
         return false;
     FramePtr frame;
+    bool whole = false; // the shown frame is the camera's frame, not a page of it
     {
         std::unique_lock lock(m_frameMutex);
         m_frameArrived.wait_for(lock, firstFrameWait, [this] {
@@ -135,7 +176,13 @@ bool Camera::captureStill(const QString &path)
         if (m_signalLost || !m_shownFrame || m_frameRun != m_streamRun)
             return false;
         frame = m_shownFrame;
+        whole = m_shownFrame == m_frame;
     }
+    // Nothing changed the picture: the camera's JPEG is the best still there is,
+    // without a second loss of quality or the time to encode again.
+    if (format == "jpeg" && whole && !frame->cameraJpeg.empty() && m_quarterTurns == 0 &&
+        m_manualCrop.settledRegion().isEmpty())
+        return writeFileAtomically(frame->cameraJpeg, path);
     return writeImageAtomically(frameToImage(*frame, m_quarterTurns, m_manualCrop.settledRegion()),
                                 path, format);
 }
@@ -181,7 +228,7 @@ const std::string &Camera::readBarcode()
 
 bool Camera::startRecording(const QString &path)
 {
-    if (!m_streaming || m_recorder.isRecording())
+    if (!m_streaming || m_recorder.isRecording() || videoPicture().signalLost)
         return false;
     // The recording takes the size of the picture as it is painted now.
     const Resolution streamed = m_resolutions[std::size_t(m_resolution)];
@@ -274,6 +321,7 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
     if (m_textMode) {
         frame = m_textPool.acquire(cameraFrame->width, cameraFrame->height);
         makeTextPicture(*cameraFrame, *frame);
+        frame->cameraJpeg.clear(); // the grey picture is not the camera's JPEG
     }
     const FramePtr shown = pageOf(frame);
     {
@@ -302,12 +350,16 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
 void Camera::signalLost()
 {
     // Capture thread.
+    unsigned run = 0;
     {
         std::lock_guard lock(m_frameMutex);
         m_signalLost = true;
+        run = m_streamRun;
     }
     m_frameArrived.notify_all();
     m_renderer->frameArrived();
+    QMetaObject::invokeMethod(
+        m_reconnector.get(), [this, run] { deviceLost(run); }, Qt::QueuedConnection);
 }
 
 } // namespace optrelle

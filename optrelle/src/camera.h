@@ -24,6 +24,7 @@ class QWidget;
 
 namespace optrelle {
 
+class DeviceReconnector;
 class VideoRenderer;
 
 using FrameCallback = void (*)(const void *data, int width, int height, int ignored);
@@ -46,7 +47,8 @@ public:
     bool isResolution(int res) const { return res >= 0 && res < int(m_resolutions.size()); }
 
     void setDefaultResolution(int res);
-    // Starts streaming at the chosen resolution and paints into window (may be null).
+    // Starts streaming at the chosen resolution and paints into window (may be
+    // null). A camera that will not start says why in a message box.
     bool open(QWidget *window);
     void setWindow(QWidget *window);
     bool rendersInto(const QWidget *window) const;
@@ -59,7 +61,8 @@ public:
     // process exit, when Qt may be gone.
     void shutDown();
 
-    // Waits briefly for the first frame of the current stream.
+    // Waits briefly for the first frame of the current stream. A JPEG still of a
+    // picture nothing changed is the camera's own JPEG, byte for byte.
     bool captureStill(const QString &path);
     void setTextMode(bool on) { m_textMode = on; }
     void turn(int quarterTurns);
@@ -98,6 +101,13 @@ private:
     void frameCaptured(std::shared_ptr<Frame> frame) override;
     FramePtr pageOf(const FramePtr &frame);
     void signalLost() override;
+    // GUI thread, after the signal of stream run `run` was lost: releases the
+    // device, ends a recording, and waits for the camera to come back.
+    void deviceLost(unsigned run);
+    // Opens the same camera again at the same resolution, for the same callback
+    // and window; true also when the camera was closed meanwhile.
+    bool reopenDevice();
+    // Starts a new stream run; the streaming flag is the caller's.
     bool startDevice();
     void stopStreaming();
     // The window position as a fraction of the upright frame on screen.
@@ -145,6 +155,7 @@ private:
 
     // Lives on the GUI thread; the capture thread only asks it for a repaint.
     std::unique_ptr<VideoRenderer> m_renderer;
+    std::unique_ptr<DeviceReconnector> m_reconnector; // GUI thread
 };
 
 } // namespace optrelle

@@ -51,8 +51,10 @@ public:
     virtual std::vector<Resolution> resolutions() const = 0;
 
     // Starts streaming at resolutions()[index] into sink. False when the device
-    // cannot stream at all; then nothing reaches the sink.
+    // cannot stream at all; then nothing reaches the sink, and startError() tells
+    // the errno of the call that failed.
     virtual bool start(int index, FrameSink *sink) = 0;
+    virtual int startError() const { return 0; }
     // Stops streaming; when it returns no call into the sink is running or follows.
     // Does nothing when the device is not streaming.
     virtual void stop() = 0;
@@ -60,6 +62,13 @@ public:
     // std::nullopt when the device has no optical zoom or cannot be asked.
     virtual std::optional<ZoomRange> zoomRange() = 0;
     virtual bool setZoom(int value) = 0;
+
+    // A folder whose changes may mean that the device, after it stopped
+    // delivering, is back; empty for a device that cannot come back.
+    virtual std::string presenceFolder() const { return {}; }
+    // After the signal was lost and stop(): finds the same camera again. False
+    // while it is not there.
+    virtual bool reattach() { return false; }
 
     // The settings the property dialog offers, with their current values; empty
     // when the device has none or cannot be asked.

@@ -15,6 +15,9 @@ struct Frame
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> pixels;
+    // The camera's own JPEG of this picture when it sent one and the pixels are
+    // still exactly its decoding; empty otherwise.
+    std::vector<std::uint8_t> cameraJpeg = {};
 
     std::size_t rowBytes() const { return std::size_t(width) * 3; }
     std::size_t byteCount() const { return rowBytes() * std::size_t(height); }

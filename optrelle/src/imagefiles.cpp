@@ -55,6 +55,18 @@ bool writeImageAtomically(const QImage &image, const QString &path, const QByteA
     return file.commit();
 }
 
+bool writeFileAtomically(const std::vector<std::uint8_t> &bytes, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size())) !=
+            qint64(bytes.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 bool rotateImageFile(const QString &path, int degrees)
 {
     if (degrees % 360 == 0)
@@ -71,6 +83,10 @@ bool resampleImageFile(const QString &path, int width, int height)
 {
     if (width <= 0 || height <= 0)
         return false;
+    // Read from the header: a still already at the size keeps its bytes.
+    const QImageReader reader(path);
+    if (reader.canRead() && reader.size() == QSize(width, height))
+        return true;
     return rewriteImageFile(path, [width, height](const QImage &image) {
         return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     });

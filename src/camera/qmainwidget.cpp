@@ -328,10 +328,9 @@ QString QMainWidget::capturePhoto()
     if (!launcherWindow)
         return {};
     const QByteArray path = newPhotoPath();
-    // Resampled and turned under a hidden name beside it, so that the photo
-    // appears once, finished, for whoever watches the folder.
-    const QFileInfo target(QString::fromLocal8Bit(path));
-    QByteArray working = (target.path() + "/." + target.fileName()).toLocal8Bit();
+    // Finished under a hidden name and renamed into place: the photo folder never
+    // shows the still at the camera's size or not yet turned.
+    QByteArray working = workingStillName(path);
     if (!captureStill(m_nMainCam, working)) {
         tellStillNotWritten(path);
         return QString::fromLocal8Bit(path);

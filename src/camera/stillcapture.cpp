@@ -1,5 +1,7 @@
 #include "stillcapture.h"
 
+#include <QFileInfo>
+
 #include <climits>
 
 #include "app/kelvora.h"
@@ -33,4 +35,10 @@ void tellStillNotWritten(const QByteArray &path)
         QStringLiteral("照片无法保存: %1\n请检查保存路径是否可写、磁盘是否已满")
             .arg(QString::fromLocal8Bit(path)),
         QStringLiteral("提示"));
+}
+
+QByteArray workingStillName(const QByteArray &path)
+{
+    const QFileInfo file(QString::fromLocal8Bit(path));
+    return QFile::encodeName(file.path() + QStringLiteral("/.unfinished-") + file.fileName());
 }

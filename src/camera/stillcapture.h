@@ -13,3 +13,7 @@ bool captureStill(int camera, QByteArray path);
 // Tells the user, in a message box, that no still could be written at path (a
 // full or read-only folder); once per press, after captureStill failed.
 void tellStillNotWritten(const QByteArray &path);
+
+// The name a still is finished under before it is renamed to path: hidden, in
+// the same folder, with the same extension (the library picks the format by it).
+QByteArray workingStillName(const QByteArray &path);

@@ -97,6 +97,15 @@ private slots:
         QTest::newRow("zero rate") << "0ac8:c498/0" << refused;
         QTest::newRow("rate too high") << "0ac8:c498/999" << refused;
         QTest::newRow("good then bad") << "0ac8:c498;oops" << refused;
+        QTest::newRow("recorded MJPEG beside a desk")
+            << "0c45:6366=/tmp/a/desk.mjpeg/15;15aa:1555"
+            << QStringList{"0c45:6366  15 /tmp/a/desk.mjpeg 0x0", "15aa:1555 " + defaults + " 30"};
+        QTest::newRow("recorded YUYV")
+            << "0C45:6366=/x/cam.YUYV@640x480" << QStringList{"0c45:6366  30 /x/cam.YUYV 640x480"};
+        QTest::newRow("YUYV without size") << "0c45:6366=/x/cam.yuyv" << refused;
+        QTest::newRow("MJPEG with a size") << "0c45:6366=/x/cam.mjpg@640x480" << refused;
+        QTest::newRow("odd YUYV width") << "0c45:6366=/x/cam.yuyv@641x480" << refused;
+        QTest::newRow("no stream file") << "0c45:6366=/x/cam.avi" << refused;
     }
 
     void parsesCameraLists()
@@ -116,6 +125,11 @@ private slots:
                              .arg(QString::fromStdString(config.firstId),
                                   QString::fromStdString(config.secondId), sizes.join(u','))
                              .arg(config.framesPerSecond);
+            if (config.recording)
+                described.last() += QStringLiteral(" %1 %2x%3")
+                                        .arg(QString::fromStdString(config.recording->file))
+                                        .arg(config.recording->yuyvSize.width)
+                                        .arg(config.recording->yuyvSize.height);
         }
         QCOMPARE(described, cameras);
     }

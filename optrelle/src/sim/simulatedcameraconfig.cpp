@@ -16,6 +16,9 @@ const std::vector<Resolution> defaultResolutions = {
 
 std::optional<SimulatedCameraConfig> parseEntry(const QString &entry, std::string *error)
 {
+    if (SimulatedCameraConfig recorded; isRecordedStreamEntry(entry))
+        return parseRecordedStreamEntry(entry, recorded, error) ? std::optional(recorded)
+                                                                : std::nullopt;
     static const QRegularExpression pattern(QStringLiteral(
         R"(^([0-9a-fA-F]{4}):([0-9a-fA-F]{4})(?:@([0-9]+x[0-9]+(?:,[0-9]+x[0-9]+)*))?(?:/([0-9]+))?$)"));
     const QRegularExpressionMatch match = pattern.match(entry);
@@ -76,7 +79,7 @@ std::optional<std::vector<SimulatedCameraConfig>> parseSimulatedCameras(const st
 
 SimulatedCameraConfig defaultSimulatedCamera()
 {
-    return {"15aa", "1555", defaultResolutions, 30};
+    return {"15aa", "1555", defaultResolutions, 30, std::nullopt};
 }
 
 } // namespace optrelle

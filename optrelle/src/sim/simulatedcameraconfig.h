@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cameradevice.h"
+#include "recorded/recordedstreamconfig.h"
 
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ struct SimulatedCameraConfig
     std::string secondId;
     std::vector<Resolution> resolutions;
     int framesPerSecond = 30;
+    // Set for an ID1:ID2=FILE entry: the camera replays that file.
+    std::optional<RecordedStreamConfig> recording;
 };
 
 // The cameras of a value like "0ac8:c498@1280x720,1920x1080/15;1234:abcd": entries

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cameradevice.h"
 #include "frame.h"
 
 #include <cstddef>
@@ -16,7 +17,8 @@ enum class RowOrder
 // Decodes JPEG pictures (a camera's MJPEG frames) into BGR frames with
 // libturbojpeg, by default straight into bottom-up rows, so no flip pass
 // follows. Frames from UVC cameras often lack Huffman tables; libjpeg-turbo
-// supplies the standard ones. One decoder per thread.
+// supplies the standard ones. A frame cut short or damaged is refused rather
+// than shown half grey. One decoder per thread.
 class JpegFrameDecoder
 {
 public:
@@ -25,8 +27,13 @@ public:
     JpegFrameDecoder(const JpegFrameDecoder &) = delete;
     JpegFrameDecoder &operator=(const JpegFrameDecoder &) = delete;
 
-    // Sizes frame to the picture's own size. A picture decoded with only a
-    // warning (a truncated frame, say) counts as decoded.
+    // The picture's size from its header; 0x0 when there is none.
+    Resolution pictureSize(const std::uint8_t *jpeg, std::size_t size);
+
+    // Sizes frame to the picture's own size. False for a picture that does not
+    // end with its end-of-image marker (trailing zero padding aside) or whose
+    // data the decoder had to guess at; bytes a camera leaves before a marker
+    // do no harm and are accepted.
     bool decode(const std::uint8_t *jpeg, std::size_t size, Frame &frame,
                 RowOrder order = RowOrder::BottomUp);
 

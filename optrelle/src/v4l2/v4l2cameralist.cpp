@@ -39,10 +39,10 @@ std::vector<std::string> videoNodeNames(const std::string &devRoot)
 
 } // namespace
 
-std::vector<std::unique_ptr<CameraDevice>>
-findV4l2Cameras(const std::string &devRoot, const std::string &sysfsRoot, VideoDeviceIo &io)
+std::vector<V4l2Node> findV4l2Nodes(const std::string &devRoot, const std::string &sysfsRoot,
+                                    VideoDeviceIo &io)
 {
-    std::vector<std::unique_ptr<CameraDevice>> cameras;
+    std::vector<V4l2Node> found;
     std::set<std::string> busesSeen;
     for (const std::string &name : videoNodeNames(devRoot)) {
         const std::string path = devRoot + "/" + name;
@@ -71,9 +71,18 @@ findV4l2Cameras(const std::string &devRoot, const std::string &sysfsRoot, VideoD
             modes = V4l2CaptureDevice::readModes(io, fd);
         io.closeNode(fd);
         if (!modes.empty())
-            cameras.push_back(std::make_unique<V4l2CaptureDevice>(
-                path, usbIdsOfVideoNode(sysfsRoot, name), std::move(modes), io));
+            found.push_back({path, usbIdsOfVideoNode(sysfsRoot, name), std::move(modes)});
     }
+    return found;
+}
+
+std::vector<std::unique_ptr<CameraDevice>>
+findV4l2Cameras(const std::string &devRoot, const std::string &sysfsRoot, VideoDeviceIo &io)
+{
+    std::vector<std::unique_ptr<CameraDevice>> cameras;
+    for (V4l2Node &node : findV4l2Nodes(devRoot, sysfsRoot, io))
+        cameras.push_back(std::make_unique<V4l2CaptureDevice>(
+            std::move(node.path), std::move(node.ids), std::move(node.modes), io, sysfsRoot));
     return cameras;
 }
 

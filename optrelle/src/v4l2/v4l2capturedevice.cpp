@@ -1,5 +1,7 @@
 #include "v4l2capturedevice.h"
 
+#include "optrellelog.h"
+#include "v4l2cameralist.h"
 #include "yuyvframe.h"
 
 #include <linux/videodev2.h>
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace optrelle {
 
@@ -78,8 +81,9 @@ std::vector<V4l2CaptureDevice::Mode> V4l2CaptureDevice::readModes(VideoDeviceIo 
 }
 
 V4l2CaptureDevice::V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes,
-                                     VideoDeviceIo &io)
-    : m_io(io), m_nodePath(std::move(nodePath)), m_ids(std::move(ids)), m_modes(std::move(modes))
+                                     VideoDeviceIo &io, std::string sysfsRoot)
+    : m_io(io), m_nodePath(std::move(nodePath)), m_ids(std::move(ids)), m_modes(std::move(modes)),
+      m_sysfsRoot(std::move(sysfsRoot))
 {
 }
 
@@ -98,8 +102,10 @@ std::vector<Resolution> V4l2CaptureDevice::resolutions() const
 
 bool V4l2CaptureDevice::start(int index, FrameSink *sink)
 {
+    m_startError = EINVAL;
     if (index < 0 || index >= int(m_modes.size()) || !sink || m_fd >= 0)
         return false;
+    m_startError = 0;
     if (!openStream(m_modes[std::size_t(index)])) {
         closeStream();
         return false;
@@ -118,12 +124,48 @@ void V4l2CaptureDevice::stop()
     closeStream();
 }
 
+std::string V4l2CaptureDevice::presenceFolder() const
+{
+    return std::filesystem::path(m_nodePath).parent_path().string();
+}
+
+bool V4l2CaptureDevice::reattach()
+{
+    for (const V4l2Node &node : findV4l2Nodes(presenceFolder(), m_sysfsRoot, m_io))
+        if (node.ids.vendor == m_ids.vendor && node.ids.product == m_ids.product) {
+            m_nodePath = node.path;
+            return true;
+        }
+    return false;
+}
+
+bool V4l2CaptureDevice::call(int fd, unsigned long request, void *argument, const char *name)
+{
+    if (m_io.control(fd, request, argument) == 0)
+        return true;
+    m_startError = logFailure(name, errno);
+    return false;
+}
+
+int V4l2CaptureDevice::logFailure(const char *call, int error) const
+{
+    qCWarning(optrelleLog, "%s: %s failed: %s (errno %d)", m_nodePath.c_str(), call,
+              std::strerror(error), error);
+    return error;
+}
+
 bool V4l2CaptureDevice::openStream(const Mode &mode)
 {
     m_fd = m_io.openNode(m_nodePath.c_str());
-    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_fd < 0 || m_wakeFd < 0)
+    if (m_fd < 0) {
+        m_startError = logFailure("open", errno);
         return false;
+    }
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0) {
+        m_startError = errno;
+        return false;
+    }
 
     v4l2_format format{};
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -131,9 +173,13 @@ bool V4l2CaptureDevice::openStream(const Mode &mode)
     format.fmt.pix.height = std::uint32_t(mode.size.height);
     format.fmt.pix.pixelformat = mode.pixelFormat;
     format.fmt.pix.field = V4L2_FIELD_ANY;
-    if (m_io.control(m_fd, VIDIOC_S_FMT, &format) != 0 ||
-        format.fmt.pix.pixelformat != mode.pixelFormat)
+    if (!call(m_fd, VIDIOC_S_FMT, &format, "VIDIOC_S_FMT"))
         return false;
+    if (format.fmt.pix.pixelformat != mode.pixelFormat) {
+        m_startError = EINVAL;
+        qCWarning(optrelleLog, "%s: the driver changed the pixel format", m_nodePath.c_str());
+        return false;
+    }
     // The driver may adjust the size; frames come at the size it chose.
     m_streamed = {{int(format.fmt.pix.width), int(format.fmt.pix.height)}, mode.pixelFormat};
     m_bytesPerLine =
@@ -143,24 +189,30 @@ bool V4l2CaptureDevice::openStream(const Mode &mode)
     request.count = bufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (m_io.control(m_fd, VIDIOC_REQBUFS, &request) != 0 || request.count == 0)
+    if (!call(m_fd, VIDIOC_REQBUFS, &request, "VIDIOC_REQBUFS"))
         return false;
+    if (request.count == 0) {
+        m_startError = ENOMEM;
+        return false;
+    }
     for (unsigned i = 0; i < request.count; ++i) {
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = i;
-        if (m_io.control(m_fd, VIDIOC_QUERYBUF, &buffer) != 0)
+        if (!call(m_fd, VIDIOC_QUERYBUF, &buffer, "VIDIOC_QUERYBUF"))
             return false;
         void *start = m_io.mapBuffer(m_fd, buffer.length, off_t(buffer.m.offset));
-        if (!start)
+        if (!start) {
+            m_startError = logFailure("mmap", errno ? errno : ENOMEM);
             return false;
+        }
         m_buffers.push_back({start, buffer.length});
-        if (m_io.control(m_fd, VIDIOC_QBUF, &buffer) != 0)
+        if (!call(m_fd, VIDIOC_QBUF, &buffer, "VIDIOC_QBUF"))
             return false;
     }
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    return m_io.control(m_fd, VIDIOC_STREAMON, &type) == 0;
+    return call(m_fd, VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
 }
 
 void V4l2CaptureDevice::closeStream()
@@ -186,19 +238,24 @@ void V4l2CaptureDevice::run(FrameSink *sink)
         if (m_io.waitFor(waits, 2) < 0) {
             if (errno == EINTR)
                 continue;
+            logFailure("poll", errno);
             break;
         }
         if (waits[1].revents)
             return; // stop() asked
-        if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+        if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            qCWarning(optrelleLog, "%s: the device hung up", m_nodePath.c_str());
             break;
+        }
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         if (m_io.control(m_fd, VIDIOC_DQBUF, &buffer) != 0) {
             if (errno == EAGAIN)
                 continue;
-            break; // ENODEV, EIO: the camera is gone
+            // ENODEV, EIO: the camera is gone.
+            logFailure("VIDIOC_DQBUF", errno);
+            break;
         }
         std::shared_ptr<Frame> frame =
             m_pool.acquire(m_streamed.size.width, m_streamed.size.height);
@@ -207,7 +264,10 @@ void V4l2CaptureDevice::run(FrameSink *sink)
             convert(static_cast<const std::uint8_t *>(m_buffers[buffer.index].start),
                     std::min<std::size_t>(buffer.bytesused, m_buffers[buffer.index].length),
                     *frame);
-        const bool requeued = m_io.control(m_fd, VIDIOC_QBUF, &buffer) == 0;
+        const bool requeued = call(m_fd, VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
+        if (!good)
+            qCDebug(optrelleLog, "%s: a damaged frame of %u bytes dropped", m_nodePath.c_str(),
+                    buffer.bytesused);
         if (good)
             sink->frameCaptured(std::move(frame));
         if (!requeued)
@@ -218,8 +278,16 @@ void V4l2CaptureDevice::run(FrameSink *sink)
 
 bool V4l2CaptureDevice::convert(const std::uint8_t *data, std::size_t size, Frame &frame)
 {
-    if (m_streamed.pixelFormat == V4L2_PIX_FMT_MJPEG)
-        return m_decoder.decode(data, size, frame);
+    if (m_streamed.pixelFormat == V4L2_PIX_FMT_MJPEG) {
+        // A frame of another size is a glitch of the camera; the stream's size holds.
+        const Resolution picture = m_decoder.pictureSize(data, size);
+        if (picture.width != m_streamed.size.width || picture.height != m_streamed.size.height ||
+            !m_decoder.decode(data, size, frame))
+            return false;
+        frame.cameraJpeg.assign(data, data + size);
+        return true;
+    }
+    frame.cameraJpeg.clear();
     return yuyvToFrame(data, size, m_streamed.size.width, m_streamed.size.height, m_bytesPerLine,
                        frame);
 }
@@ -325,7 +393,7 @@ bool V4l2CaptureDevice::setControl(std::uint32_t id, int value)
         v4l2_control control{};
         control.id = id;
         control.value = value;
-        return m_io.control(fd, VIDIOC_S_CTRL, &control) == 0;
+        return call(fd, VIDIOC_S_CTRL, &control, "VIDIOC_S_CTRL");
     });
 }
 

@@ -19,7 +19,9 @@ namespace optrelle {
 // A Video4Linux2 capture node of a real camera. Streams through four mmap
 // buffers on its own thread, which waits in poll() on the device and a wake-up
 // eventfd; MJPEG frames are decoded straight into bottom-up BGR, YUYV frames
-// converted in one pass. An unplugged camera ends the thread with signalLost().
+// converted in one pass; frames that fail to decode or come at another size are
+// dropped. An unplugged camera ends the thread with signalLost(). Every device
+// call that fails is logged with its errno.
 class V4l2CaptureDevice : public CameraDevice
 {
 public:
@@ -34,15 +36,21 @@ public:
     // then YUYV-only sizes; MJPEG above 640x480 where offered, YUYV otherwise.
     static std::vector<Mode> readModes(VideoDeviceIo &io, int fd);
 
+    // sysfsRoot is where the ids of a node plugged in again are read.
     V4l2CaptureDevice(std::string nodePath, UsbIds ids, std::vector<Mode> modes,
-                      VideoDeviceIo &io = VideoDeviceIo::system());
+                      VideoDeviceIo &io = VideoDeviceIo::system(), std::string sysfsRoot = "/sys");
     ~V4l2CaptureDevice() override;
 
     std::string firstId() const override { return m_ids.vendor; }
     std::string secondId() const override { return m_ids.product; }
     std::vector<Resolution> resolutions() const override;
     bool start(int index, FrameSink *sink) override;
+    int startError() const override { return m_startError; }
     void stop() override;
+    // The node's folder: nodes come and go there as cameras are plugged in.
+    std::string presenceFolder() const override;
+    // The node of a camera with the same ids, which may have a new number.
+    bool reattach() override;
     std::optional<ZoomRange> zoomRange() override;
     bool setZoom(int value) override;
     // Every enabled integer, boolean and menu control the driver lists.
@@ -56,6 +64,11 @@ private:
         std::size_t length = 0;
     };
 
+    // Makes a device call; a failure is logged with errno and kept as the
+    // start error.
+    bool call(int fd, unsigned long request, void *argument, const char *name);
+    // Logs a failed call with its errno; gives the errno back.
+    int logFailure(const char *call, int error) const;
     bool openStream(const Mode &mode);
     void closeStream();
     void run(FrameSink *sink);
@@ -67,9 +80,11 @@ private:
     std::vector<std::pair<int, std::string>> readMenu(int fd, const v4l2_queryctrl &query) const;
 
     VideoDeviceIo &m_io;
-    const std::string m_nodePath;
+    std::string m_nodePath;
     const UsbIds m_ids;
     const std::vector<Mode> m_modes;
+    const std::string m_sysfsRoot;
+    std::atomic<int> m_startError = 0;
 
     int m_fd = -1;
     int m_wakeFd = -1;

@@ -36,6 +36,8 @@ public:
     int zoom = 120;
     std::map<std::uint32_t, int> controlValues{{V4L2_CID_BRIGHTNESS, 10}};
     std::atomic<bool> unplugged = false;
+    int openError = 0;   // errno of every open, e.g. EACCES
+    int formatError = 0; // errno of VIDIOC_S_FMT, e.g. EBUSY: another program streams
 
     void pushFrame() { signal(m_streamFd); }
     void unplug()
@@ -46,6 +48,8 @@ public:
 
     int openNode(const char *path) override
     {
+        if (openError)
+            return fail(openError);
         for (const Node &node : nodes)
             if (node.path == path) {
                 const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC | EFD_SEMAPHORE);
@@ -88,6 +92,8 @@ public:
             return 0;
         }
         case VIDIOC_S_FMT: {
+            if (formatError)
+                return fail(formatError);
             auto &pix = static_cast<v4l2_format *>(argument)->fmt.pix;
             streamedFormat = pix.pixelformat;
             m_width = pix.width;
