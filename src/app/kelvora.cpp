@@ -111,6 +111,17 @@ void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
         m_pCompare->showLiveImage(frame, refit);
 }
 
+void Kelvora::bringToFront()
+{
+    showPresenterWindows(true, false);
+    m_pCompare->hide();
+    if (m_pMainWidget) {
+        m_pMainWidget->raise();
+        m_pMainWidget->activateWindow();
+    }
+    raise();
+}
+
 void Kelvora::createPresenterView()
 {
     writeLog("m_pMainWidget创建对象");
