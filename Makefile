@@ -2,12 +2,13 @@
 #   make run    installs what is missing, builds (optimised) and starts Kelvora
 #   make test   installs what is missing, builds with sanitizers and runs every test
 # `make bench` builds optimised and runs the benchmarks.
+# `make package` builds optimised and makes the Debian package build/kelvora_<version>_amd64.deb.
 
 RELEASE_DIR := build/release
 ASAN_DIR    := build/asan
 JOBS        ?= $(shell nproc)
 
-.PHONY: run test bench deps release asan format
+.PHONY: run test bench deps release asan format package
 
 deps:
 	@tools/install-deps
@@ -17,7 +18,7 @@ release: deps
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 asan: deps
-	@cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVORA_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVORA_SANITIZE=ON -DKELVORA_WERROR=ON >/dev/null
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 
 run: release
@@ -31,3 +32,8 @@ bench: release
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+package: release
+	@cd $(RELEASE_DIR) && cpack >/dev/null
+	@cp $(RELEASE_DIR)/kelvora_*_amd64.deb build/
+	@ls build/kelvora_*_amd64.deb

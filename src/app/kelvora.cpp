@@ -9,6 +9,7 @@
 
 #include "app/barlayout.h"
 #include "camera/qmainwidget.h"
+#include "common/livesuntilexit.h"
 #include "common/log.h"
 #include "common/paths.h"
 #include "common/programwide.h"
@@ -111,6 +112,17 @@ void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
         m_pCompare->showLiveImage(frame, refit);
 }
 
+void Kelvora::bringToFront()
+{
+    showPresenterWindows(true, false);
+    m_pCompare->hide();
+    if (m_pMainWidget) {
+        m_pMainWidget->raise();
+        m_pMainWidget->activateWindow();
+    }
+    raise();
+}
+
 void Kelvora::createPresenterView()
 {
     writeLog("m_pMainWidget创建对象");
@@ -126,6 +138,7 @@ void Kelvora::createPresenterView()
 void Kelvora::createToolWindows()
 {
     const auto placeHidden = [this](QWidget *window) {
+        livesUntilExit(window);
         window->setWindowFlags(Qt::FramelessWindowHint);
         window->resize(m_nDeskWidth, m_nDeskHeight);
         window->move(0, 0);
@@ -140,9 +153,11 @@ void Kelvora::createToolWindows()
     writeLog("m_pScreenRec创建对象");
     // Sizes itself to the desktop; no command shows it.
     m_pScreenRec = new QScreenRecRect(nullptr);
+    livesUntilExit(m_pScreenRec);
     m_pScreenRec->hide();
     writeLog("m_pVideoWidget创建对象");
     m_pVideoWidget = new QVideoWidget(nullptr);
+    livesUntilExit(m_pVideoWidget);
     m_pVideoWidget->setGeometry(QRect(0, 0, m_nDeskWidth, m_nDeskHeight));
     m_pVideoWidget->hide();
 }

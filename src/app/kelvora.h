@@ -37,6 +37,9 @@ public:
     void showCompareWindow(int mode);
     // Hands the presenter's newest frame on to the comparison window.
     void forwardImageToCompare(const QPixmap &frame, bool refit);
+    // Another start of the program asked for this one: the presenter view and the
+    // bar come to the front, as after the presenter button.
+    void bringToFront();
 
     // Settings strings (8-bit paths in the local encoding). The settings dialog and
     // the scanner window change the four paths; the image format is never stored.
