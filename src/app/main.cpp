@@ -2,9 +2,11 @@
 #include <QIcon>
 
 #include "app/kelvora.h"
+#include "platform/windowplacement.h"
 
 int main(int argc, char *argv[])
 {
+    WindowPlacement::preferX11();
     QApplication application(argc, argv);
     application.setWindowIcon(QIcon(QStringLiteral(":/kelvora.png")));
     // The bar is a tool window, which Qt does not count as a main window: closing
