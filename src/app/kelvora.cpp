@@ -279,7 +279,7 @@ void Kelvora::OnShowVideo()
 {
     clearAnnotationScreen();
     m_pVideoWidget->show();
-    m_pVideoWidget->raise();
+    WindowPlacement::bringToFront(m_pVideoWidget);
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
     m_pCompare->hide();

@@ -46,6 +46,12 @@ void WindowPlacement::coverWholeScreen(QWidget *window)
     window->setWindowState((window->windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
 }
 
+void WindowPlacement::bringToFront(QWidget *toolWindow)
+{
+    toolWindow->raise();
+    keeper().raiseKeptWindows();
+}
+
 void WindowPlacement::keepAbove(QWidget *window, Level level)
 {
     window->setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |

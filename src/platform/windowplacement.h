@@ -36,6 +36,9 @@ public:
     static void coverAvailableArea(QWidget *window);
     // The same over the whole screen, panels included: the full-screen state.
     static void coverWholeScreen(QWidget *window);
+    // Raises a tool window that was just shown over the others, and the floating
+    // windows over it at once, before anyone can click where they stand.
+    static void bringToFront(QWidget *toolWindow);
 
     // A frameless floating window that stays above every other Kelvora window. The
     // window manager does not manage it, so it stands exactly where it is moved; it
