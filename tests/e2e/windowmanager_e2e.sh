@@ -49,6 +49,9 @@ after_button() { # ROW WINDOW: presses the bar's button, waits for the window an
     launcher_button "$1" 1868
     wait_for "$2" has_window "$2"
     wait_for "$2 to cover the work area" geometry_is "$2" "0 0 1920 1080"
+    # Taken into use: openbox lifts a focused frameless window of the screen's size
+    # above every "always on top" one.
+    timeout 5 xdotool windowactivate --sync "$(window_of "$2")" 2> /dev/null || true
     wait_for "the bar above $2" bar_in_sight "$2"
 }
 
