@@ -15,6 +15,7 @@
 #include "common/programwide.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
+#include "platform/windowplacement.h"
 #include "scanner/qsnapwidget.h"
 #include "scanner/qvideowidget.h"
 #include "shell/annotationprogram.h"
@@ -49,7 +50,8 @@ Kelvora::Kelvora()
                  ui->pushButtonEdit,    ui->pushButtonSnap,   ui->pushButtonVisualizer,
                  ui->pushButtonDesktop, ui->pushButtonExit};
     launcherWindow = this;
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // The only way between the tools and out of the program: above every window.
+    WindowPlacement::keepAbove(this, WindowPlacement::Level::Topmost);
     writeLog("程序初始化");
 
     const QRect desk = availableDesktop();
@@ -101,9 +103,6 @@ void Kelvora::showCompareWindow(int mode)
     if (!m_pCompare)
         return;
     m_pCompare->showMode(mode);
-    // The bar is the only way out of the full-screen comparison window: keep it
-    // above, also where no window manager holds always-on-top windows there.
-    raise();
 }
 
 void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
@@ -129,19 +128,17 @@ void Kelvora::createPresenterView()
     // Ends the process when no document camera is plugged in.
     m_pMainWidget = new QMainWidget(nullptr);
     m_pMainWidget->setWindowFlags(Qt::FramelessWindowHint);
-    m_pMainWidget->resize(m_nDeskWidth, m_nDeskHeight);
-    m_pMainWidget->move(0, 0);
+    WindowPlacement::coverAvailableArea(m_pMainWidget);
     m_pMainWidget->show();
 }
 
 // Created once, hidden; they live until the process ends.
 void Kelvora::createToolWindows()
 {
-    const auto placeHidden = [this](QWidget *window) {
+    const auto placeHidden = [](QWidget *window) {
         livesUntilExit(window);
         window->setWindowFlags(Qt::FramelessWindowHint);
-        window->resize(m_nDeskWidth, m_nDeskHeight);
-        window->move(0, 0);
+        WindowPlacement::coverAvailableArea(window);
         window->hide();
     };
     writeLog("m_pCompare创建对象");
@@ -158,7 +155,7 @@ void Kelvora::createToolWindows()
     writeLog("m_pVideoWidget创建对象");
     m_pVideoWidget = new QVideoWidget(nullptr);
     livesUntilExit(m_pVideoWidget);
-    m_pVideoWidget->setGeometry(QRect(0, 0, m_nDeskWidth, m_nDeskHeight));
+    WindowPlacement::coverAvailableArea(m_pVideoWidget);
     m_pVideoWidget->hide();
 }
 
@@ -315,9 +312,7 @@ void Kelvora::OnShowVideo()
 {
     clearAnnotationScreen();
     m_pVideoWidget->show();
-    m_pVideoWidget->raise();
-    // The bar stays above the full-screen window it opened, window manager or not.
-    raise();
+    WindowPlacement::bringToFront(m_pVideoWidget);
     if (m_pMainWidget)
         m_pMainWidget->snapWidget()->hide();
     m_pCompare->hide();

@@ -6,9 +6,11 @@
 #include "app/kelvora.h"
 #include "platform/singleinstance.h"
 #include "platform/terminationsignals.h"
+#include "platform/windowplacement.h"
 
 int main(int argc, char *argv[])
 {
+    WindowPlacement::preferX11();
     QApplication application(argc, argv);
     // One copy per user: a second start brings the running one to the front and
     // ends before it makes a window or listens anywhere.

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/windowplacement.h"
+
 QBottomLayer::QBottomLayer(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("QBottomLayer"));
     resize(400, 300);
     setWindowTitle(QStringLiteral("QBottomLayer"));
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
     setAttribute(Qt::WA_TranslucentBackground);
     m_rect = QRect(QPoint(100, 100), QPoint(300, 200));
 }

@@ -7,12 +7,13 @@
 
 #include "camera/qmainwidget.h"
 #include "common/programwide.h"
+#include "platform/windowplacement.h"
 
 QFocusWidget::QFocusWidget(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::QFocusWidget>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
     connect(ui->pushButtonSub, &QPushButton::clicked, this, &QFocusWidget::onSub);
     connect(ui->pushButtonAdd, &QPushButton::clicked, this, &QFocusWidget::onAdd);
     connect(ui->checkBoxAuto, &QCheckBox::clicked, this, &QFocusWidget::onAutoFocus);

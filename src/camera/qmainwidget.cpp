@@ -31,6 +31,7 @@
 #include "optrelle.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
+#include "platform/windowplacement.h"
 #include "scanner/qsnapwidget.h"
 #include "scanner/qsubcamwidget.h"
 #include "shell/annotationprogram.h"
@@ -425,10 +426,11 @@ void QMainWidget::OnSnap()
 
 void QMainWidget::OnFullSrn()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect work = screen->availableGeometry();
-    resize(height() == work.height() ? screen->geometry().size() : work.size());
-    move(0, 0);
+    // From the available area to the whole screen, over the panels, and back.
+    if (height() == workArea().height())
+        WindowPlacement::coverWholeScreen(this);
+    else
+        WindowPlacement::coverAvailableArea(this);
     Q_EMIT frameChange(true);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "camera/qbottomlayer.h"
+#include "platform/windowplacement.h"
 
 QTopLayer::QTopLayer(QWidget *parent) : QWidget(parent)
 {
@@ -12,7 +13,7 @@ QTopLayer::QTopLayer(QWidget *parent) : QWidget(parent)
     resize(400, 300);
     setWindowTitle(QStringLiteral("QTopLayer"));
     setWindowOpacity(0.01);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
 }
 
 void QTopLayer::setTarget(QBottomLayer *target)

@@ -11,6 +11,7 @@
 #include "common/log.h"
 #include "common/programwide.h"
 #include "optrelle.h"
+#include "platform/windowplacement.h"
 
 namespace {
 // The camera writes the still before the capture returns; the wait only covers a
@@ -30,7 +31,7 @@ bool waitForFile(const QString &path)
 QSnapWidget::QSnapWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::QSnapWidget>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
     setCursor(Qt::OpenHandCursor);
     connect(this, &QSnapWidget::snapSignal, this, &QSnapWidget::mouseClick);
     connect(ui->pushButtonHide, &QPushButton::clicked, this, &QSnapWidget::onHide);

@@ -4,13 +4,14 @@
 #include <QMouseEvent>
 
 #include "camera/stillcapture.h"
+#include "platform/windowplacement.h"
 #include "viewing/iconbutton.h"
 
 QSubCamWidget::QSubCamWidget(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::QSubCamWidget>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
     const struct
     {
         QPushButton *button;

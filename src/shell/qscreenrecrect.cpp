@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "platform/windowplacement.h"
+
 namespace {
 const QColor frameGreen(128, 255, 128);
 constexpr int frameFillAlpha = 28;
@@ -38,7 +40,7 @@ QScreenRecRect::Handles QScreenRecRect::handlesFor(const QSize &size)
 QScreenRecRect::QScreenRecRect(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    WindowPlacement::keepAbove(this);
     resize(QGuiApplication::primaryScreen()->availableGeometry().size());
     move(0, 0);
     // A hidden window gets its resize event only when shown.

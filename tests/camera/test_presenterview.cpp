@@ -99,6 +99,8 @@ private Q_SLOTS:
         m_bar = std::make_unique<Kelvora>();
         m_view = presenterView;
         QVERIFY(m_view);
+        // Sized freely, as where no window manager keeps it maximized.
+        m_view->setWindowState(Qt::WindowNoState);
         m_view->resize(1920, 1040);
         QVERIFY(QTest::qWaitForWindowExposed(m_view));
         waitForFrameWidth(640);
@@ -266,8 +268,10 @@ private Q_SLOTS:
         const QSize work = m_view->size();
         m_view->OnFullSrn();
         QCOMPARE(m_view->size(), m_view->screen()->geometry().size());
+        QCOMPARE(m_view->windowState(), Qt::WindowFullScreen);
         m_view->OnFullSrn();
         QCOMPARE(m_view->size(), work);
+        m_view->setWindowState(Qt::WindowNoState);
         m_view->resize(before);
     }
 

@@ -28,6 +28,7 @@ private_files() { find "$TMPDIR" -mindepth 2 -type f 2>/dev/null; }
 
 "$kelvora" & app=$!; pids+=($app)
 wait_for "the presenter view" has_window DuzeVovad
+wait_for "the launcher bar" has_window VizaviRerer
 launcher_button 3 1868 # the scanner window
 wait_for "the scanner window" has_window 高拍仪
 eval "$(xdotool getwindowgeometry --shell "$(window_of 高拍仪)")"

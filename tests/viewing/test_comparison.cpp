@@ -116,6 +116,8 @@ private Q_SLOTS:
         QVERIFY(m_compare && m_viewer);
         QVERIFY(m_compare->isHidden() && m_viewer->isHidden());
         QCOMPARE(m_compare->windowTitle(), QString("同屏对比"));
+        // Sized freely below, as where no window manager keeps it maximized.
+        m_compare->setWindowState(Qt::WindowNoState);
         QTRY_VERIFY(!livePictureItem->pixmap().isNull());
         presenterView->OnLock();
     }
