@@ -2,7 +2,6 @@
 
 #include "barcodereader.h"
 #include "camerapropertiesdialog.h"
-#include "documentcrop/pagefinder.h"
 #include "documentcrop/pagestraightener.h"
 #include "frameimage.h"
 #include "imagefiles.h"
@@ -115,7 +114,7 @@ bool Camera::startDevice()
         ++m_streamRun;
         m_signalLost = false;
     }
-    m_outlineStale = true; // the page of another stream is no guide
+    m_pageTracker.reset(); // the page of another stream is no guide
     m_streaming = m_device->start(m_resolution, this);
     return m_streaming;
 }
@@ -197,7 +196,7 @@ bool Camera::startRecording(const QString &path)
 void Camera::setAutoCrop(bool on)
 {
     if (on && !m_autoCrop)
-        m_outlineStale = true;
+        m_pageTracker.reset();
     m_autoCrop = on;
 }
 
@@ -206,9 +205,7 @@ FramePtr Camera::pageOf(const FramePtr &frame)
     // Capture thread.
     if (!m_autoCrop)
         return frame;
-    if (m_outlineStale.exchange(false))
-        m_outlineSmoother.reset();
-    const std::optional<PageOutline> outline = m_outlineSmoother.update(findPageOutline(*frame));
+    const std::optional<PageOutline> outline = m_pageTracker.outlineFor(frame);
     if (!outline)
         return frame;
     const QSize size = straightenedSize(*outline);
