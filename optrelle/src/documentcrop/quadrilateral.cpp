@@ -14,6 +14,9 @@ constexpr double maximumCornerCosine = 0.5;
 constexpr double minimumAreaShare = 0.06;
 // Every side seen along at least this share of its length.
 constexpr double minimumSideSupport = 0.5;
+// A page running off the frame has a side less to show it: the others must be
+// seen along nearly all their length.
+constexpr double minimumSupportBesideFrame = 0.8;
 // Corners may lie this share of the short side outside the picture (a page
 // edge blurred at the border) and are then moved onto it.
 constexpr double borderTolerance = 0.01;
@@ -96,8 +99,10 @@ bool samePageInside(const std::array<const EdgeLine *, 4> &sides,
 }
 
 // The quadrilateral of sides first, second (opposite first), and across, acrossSecond,
-// in order first, acrossSecond, second, across; std::nullopt when no page.
-std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &sides, cv::Size size)
+// in order first, acrossSecond, second, across; std::nullopt when no page or
+// one scoring no more than scoreToBeat.
+std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &sides, cv::Size size,
+                                       double scoreToBeat)
 {
     // Side i runs from corner i to corner i + 1: where it meets the sides before
     // and after it.
@@ -112,17 +117,22 @@ std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &si
     }
     if (!keepInside(candidate.corners, size) || !plausibleCorners(candidate.corners, size))
         return std::nullopt;
+    const bool onFrame = std::any_of(sides.begin(), sides.end(),
+                                     [](const EdgeLine *side) { return side->isFrameBorder(); });
     for (std::size_t i = 0; i < 4; ++i) {
         if (sides[i]->isFrameBorder())
             continue;
         const double support = sides[i]->support(start[i], end[i]);
-        if (support < minimumSideSupport)
+        if (support < (onFrame ? minimumSupportBesideFrame : minimumSideSupport))
             return std::nullopt;
         // Stretches without a change of colour count against the side.
         candidate.score += (2 * support - 1) * std::abs(end[i] - start[i]);
     }
-    return samePageInside(sides, start, end, candidate.corners) ? std::optional(candidate)
-                                                                : std::nullopt;
+    // The colours inside are looked at last, and only for a quadrilateral that
+    // would win: they take longest.
+    if (candidate.score <= scoreToBeat || !samePageInside(sides, start, end, candidate.corners))
+        return std::nullopt;
+    return candidate;
 }
 
 } // namespace
@@ -149,9 +159,9 @@ std::optional<std::array<cv::Point2d, 4>> bestPageQuadrilateral(const std::vecto
                                 int(lines[c].isFrameBorder()) + int(lines[d].isFrameBorder());
             if (borders > 1)
                 continue;
-            const std::optional<Candidate> candidate =
-                pageCandidate({&lines[a], &lines[c], &lines[b], &lines[d]}, size);
-            if (candidate && (!best || candidate->score > best->score))
+            const std::optional<Candidate> candidate = pageCandidate(
+                {&lines[a], &lines[c], &lines[b], &lines[d]}, size, best ? best->score : -1e9);
+            if (candidate)
                 best = candidate;
         }
     }
