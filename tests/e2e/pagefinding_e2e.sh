@@ -30,7 +30,10 @@ aspect=$(awk -F, -v f="$photo" '$1 == f {
 "$kelvora" & app=$!; pids+=($app)
 wait_for "the presenter view" has_window DuzeVovad
 launcher_button 3 1868 # the scanner window
-wait_for "the scanner window" has_window 高拍仪
+# Opening the scanner window starts its camera: slow under sanitizers on a busy
+# machine, so given a minute rather than wait_for's 20 s.
+for _ in $(seq 600); do has_window 高拍仪 && break; sleep 0.1; done
+has_window 高拍仪 || fail "timed out waiting for the scanner window"
 auto_crop_box
 # The page is found beside the capture thread: stills of the whole frame taken
 # before it is are dropped.
