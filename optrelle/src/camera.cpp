@@ -4,7 +4,6 @@
 #include "cameramessage.h"
 #include "camerapropertiesdialog.h"
 #include "devicereconnector.h"
-#include "documentcrop/pagefinder.h"
 #include "documentcrop/pagestraightener.h"
 #include "frameimage.h"
 #include "imagefiles.h"
@@ -129,7 +128,7 @@ bool Camera::startDevice()
         ++m_streamRun;
         wasLost = std::exchange(m_signalLost, false);
     }
-    m_outlineStale = true; // the page of another stream is no guide
+    m_pageTracker.reset(); // the page of another stream is no guide
     if (m_device->start(m_resolution, this))
         return true;
     std::lock_guard lock(m_frameMutex);
@@ -250,7 +249,7 @@ const std::string &Camera::recordingError()
 void Camera::setAutoCrop(bool on)
 {
     if (on && !m_autoCrop)
-        m_outlineStale = true;
+        m_pageTracker.reset();
     m_autoCrop = on;
 }
 
@@ -259,9 +258,7 @@ FramePtr Camera::pageOf(const FramePtr &frame)
     // Capture thread.
     if (!m_autoCrop)
         return frame;
-    if (m_outlineStale.exchange(false))
-        m_outlineSmoother.reset();
-    const std::optional<PageOutline> outline = m_outlineSmoother.update(findPageOutline(*frame));
+    const std::optional<PageOutline> outline = m_pageTracker.outlineFor(frame);
     if (!outline)
         return frame;
     const QSize size = straightenedSize(*outline);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cameradevice.h"
-#include "documentcrop/outlinesmoother.h"
+#include "documentcrop/pagetracker.h"
 #include "frame.h"
 #include "framepool.h"
 #include "manualcrop.h"
@@ -140,8 +140,7 @@ private:
     std::atomic<int> m_zoomStep = 0;
 
     std::atomic<bool> m_autoCrop = false;
-    std::atomic<bool> m_outlineStale = false; // the smoother starts afresh
-    OutlineSmoother m_outlineSmoother;        // capture thread only
+    PageTracker m_pageTracker;
     FramePool m_pagePool;
     FramePool m_textPool; // text mode's pictures
     ManualCrop m_manualCrop;

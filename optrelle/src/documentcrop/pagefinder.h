@@ -7,10 +7,12 @@
 
 namespace optrelle {
 
-// The document page on the desk: the largest light, convex, roughly rectangular
-// shape covering at least 15 % of the frame, on a dark desk or a light one, a
-// dog-eared corner restored; found on a reduced copy so it keeps up with live
-// video. std::nullopt when there is no such page (or it fills the whole frame).
+// The document page on the desk: the quadrilateral of straight edges that is
+// most plausibly a page seen from above (convex, corners near right angles, its
+// sides on changes of colour along most of their length, one colour just inside
+// them all), at least 6 % of the frame; a page running off the frame is cut by
+// the frame's border. Found on a reduced copy. std::nullopt when none is
+// convincing: the whole frame loses nothing, a wrong crop loses text.
 // Safe to call from any thread.
 std::optional<PageOutline> findPageOutline(const Frame &frame);
 

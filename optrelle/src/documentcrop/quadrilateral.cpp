@@ -1,0 +1,173 @@
+#include "quadrilateral.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace optrelle {
+
+namespace {
+
+// Opposite sides of a page seen from above lie within this angle of each other.
+constexpr double maximumOppositeDegrees = 35;
+// Corners between 60° and 120°: a page seen from above in some perspective.
+constexpr double maximumCornerCosine = 0.5;
+constexpr double minimumAreaShare = 0.06;
+// Every side seen along at least this share of its length.
+constexpr double minimumSideSupport = 0.5;
+// A page running off the frame has a side less to show it: the others must be
+// seen along nearly all their length.
+constexpr double minimumSupportBesideFrame = 0.8;
+// Corners may lie this share of the short side outside the picture (a page
+// edge blurred at the border) and are then moved onto it.
+constexpr double borderTolerance = 0.01;
+// The page's margin next to each side differs from the desk beyond by at least
+// the first, and from the margin next to another side by at most the second
+// (light falls unevenly, paper curls into shadow).
+constexpr int minimumPageContrast = 10;
+constexpr int maximumMarginSpread = 55;
+
+struct Candidate
+{
+    std::array<cv::Point2d, 4> corners;
+    double score = 0;
+};
+
+bool nearlyParallel(const EdgeLine &a, const EdgeLine &b)
+{
+    return std::abs(a.direction().dot(b.direction())) >
+           std::cos(maximumOppositeDegrees * CV_PI / 180);
+}
+
+bool plausibleCorners(const std::array<cv::Point2d, 4> &corners, cv::Size size)
+{
+    double sign = 0;
+    double twiceArea = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const cv::Point2d corner = corners[i];
+        const cv::Point2d toNext = corners[(i + 1) % 4] - corner;
+        const cv::Point2d toPrevious = corners[(i + 3) % 4] - corner;
+        const double lengths = cv::norm(toNext) * cv::norm(toPrevious);
+        if (lengths < 1e-9 || std::abs(toNext.dot(toPrevious)) > maximumCornerCosine * lengths)
+            return false;
+        const double turn = toPrevious.cross(toNext);
+        if (sign * turn < 0)
+            return false;
+        sign = turn;
+        twiceArea += corner.cross(corners[(i + 1) % 4]);
+    }
+    return std::abs(twiceArea) / 2 >= minimumAreaShare * size.area();
+}
+
+// Moves corners just outside the picture onto its border; false when one lies
+// further out.
+bool keepInside(std::array<cv::Point2d, 4> &corners, cv::Size size)
+{
+    const double tolerance = borderTolerance * std::min(size.width, size.height);
+    for (cv::Point2d &corner : corners) {
+        if (corner.x < -tolerance || corner.y < -tolerance ||
+            corner.x > size.width - 1 + tolerance || corner.y > size.height - 1 + tolerance)
+            return false;
+        corner.x = std::clamp(corner.x, 0.0, size.width - 1.0);
+        corner.y = std::clamp(corner.y, 0.0, size.height - 1.0);
+    }
+    return true;
+}
+
+// Whether the colour just inside each side is alike, as a page's margin all
+// round is, and differs from the colour just outside each side but the frame's.
+bool samePageInside(const std::array<const EdgeLine *, 4> &sides,
+                    const std::array<double, 4> &start, const std::array<double, 4> &end,
+                    const std::array<cv::Point2d, 4> &corners)
+{
+    const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) / 4;
+    std::array<cv::Vec3b, 4> inside;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const EdgeLine &side = *sides[i];
+        const cv::Point2d normal(-side.direction().y, side.direction().x);
+        const bool normalInside = normal.dot(centre - side.point()) > 0;
+        inside[i] = side.colourBeside(start[i], end[i], normalInside);
+        if (!side.isFrameBorder() &&
+            colourDifference(inside[i], side.colourBeside(start[i], end[i], !normalInside)) <
+                minimumPageContrast)
+            return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t j = i + 1; j < 4; ++j)
+            if (colourDifference(inside[i], inside[j]) > maximumMarginSpread)
+                return false;
+    return true;
+}
+
+// The quadrilateral of sides first, second (opposite first), and across, acrossSecond,
+// in order first, acrossSecond, second, across; std::nullopt when no page or
+// one scoring no more than scoreToBeat.
+std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &sides, cv::Size size,
+                                       double scoreToBeat)
+{
+    // Side i runs from corner i to corner i + 1: where it meets the sides before
+    // and after it.
+    std::array<double, 4> start{};
+    std::array<double, 4> end{};
+    Candidate candidate;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (!sides[i]->meets(*sides[(i + 3) % 4], start[i]) ||
+            !sides[i]->meets(*sides[(i + 1) % 4], end[i]))
+            return std::nullopt;
+        candidate.corners[i] = sides[i]->point() + sides[i]->direction() * start[i];
+    }
+    if (!keepInside(candidate.corners, size) || !plausibleCorners(candidate.corners, size))
+        return std::nullopt;
+    const bool onFrame = std::any_of(sides.begin(), sides.end(),
+                                     [](const EdgeLine *side) { return side->isFrameBorder(); });
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (sides[i]->isFrameBorder())
+            continue;
+        const double support = sides[i]->support(start[i], end[i]);
+        if (support < (onFrame ? minimumSupportBesideFrame : minimumSideSupport))
+            return std::nullopt;
+        // Stretches without a change of colour count against the side.
+        candidate.score += (2 * support - 1) * std::abs(end[i] - start[i]);
+    }
+    // The colours inside are looked at last, and only for a quadrilateral that
+    // would win: they take longest.
+    if (candidate.score <= scoreToBeat || !samePageInside(sides, start, end, candidate.corners))
+        return std::nullopt;
+    return candidate;
+}
+
+} // namespace
+
+std::optional<std::array<cv::Point2d, 4>> bestPageQuadrilateral(const std::vector<EdgeLine> &lines,
+                                                                cv::Size size)
+{
+    // Pairs of lines that may be a page's opposite sides; at most one of a
+    // quadrilateral's sides may be a frame border.
+    std::vector<std::pair<std::size_t, std::size_t>> opposites;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (std::size_t j = i + 1; j < lines.size(); ++j)
+            if (nearlyParallel(lines[i], lines[j]) &&
+                !(lines[i].isFrameBorder() && lines[j].isFrameBorder()))
+                opposites.emplace_back(i, j);
+    std::optional<Candidate> best;
+    for (std::size_t p = 0; p < opposites.size(); ++p) {
+        const auto [a, b] = opposites[p];
+        for (std::size_t q = p + 1; q < opposites.size(); ++q) {
+            const auto [c, d] = opposites[q];
+            if (a == c || a == d || b == c || b == d || nearlyParallel(lines[a], lines[c]))
+                continue;
+            const int borders = int(lines[a].isFrameBorder()) + int(lines[b].isFrameBorder()) +
+                                int(lines[c].isFrameBorder()) + int(lines[d].isFrameBorder());
+            if (borders > 1)
+                continue;
+            const std::optional<Candidate> candidate = pageCandidate(
+                {&lines[a], &lines[c], &lines[b], &lines[d]}, size, best ? best->score : -1e9);
+            if (candidate)
+                best = candidate;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    return best->corners;
+}
+
+} // namespace optrelle
