@@ -60,7 +60,7 @@ template <typename Work> double millisecondsPerCall(Work work)
 double callbackRate(Resolution size, int rate)
 {
     Camera camera(std::make_unique<SimulatedCamera>(
-        SimulatedCameraConfig{"15aa", "1555", {size}, rate}, QString()));
+        SimulatedCameraConfig{"15aa", "1555", {size}, rate, std::nullopt}, QString()));
     camera.setCallback(&countFrame);
     if (!camera.open(nullptr))
         return 0;
