@@ -33,6 +33,8 @@ public:
     bool listen(const QString &title);
     // The title listened as; empty when not listening.
     QString title() const;
+    // Stops listening (and watching for a lost socket) and removes the socket.
+    void stop();
 
     // How long a connection may take to deliver its record (default 3 s): a probe
     // that sends nothing or a stalled peer holds nothing for longer.
@@ -45,7 +47,6 @@ Q_SIGNALS:
     void received(const QByteArray &text, quint64 senderWindow);
 
 private:
-    void stop();
     bool bindSocket(const QString &title);
     void keepListening();
     void acceptConnections();

@@ -29,8 +29,14 @@ public:
     }
     ~ThreadedListener()
     {
+        // Stopped before it moves back: a running timer moved across threads is
+        // re-registered by a queued call that never runs once the test ends.
         QMetaObject::invokeMethod(
-            &m_listener, [this] { m_listener.moveToThread(m_thread.thread()); },
+            &m_listener,
+            [this] {
+                m_listener.stop();
+                m_listener.moveToThread(m_thread.thread());
+            },
             Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
