@@ -8,12 +8,18 @@
 // frame_path           short run (ctest, label bench): few frames per case
 // frame_path --full    5000 frames per case
 // frame_path --frames N
+// frame_path --streams [--frames N]  recorded MJPEG camera streams (4:2:2 q88, made
+//                      here by makecamerastream) at 1920x1080 and 4000x3000, 30 fps,
+//                      through the V4L2 backend, with the decode limit: the frames a
+//                      second one bare libturbojpeg loop decodes from the same stream
 // Runs offscreen unless QT_QPA_PLATFORM is set; on a real X server, e.g.
 //   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" frame_path --full
 //
 // The library enumerates cameras once per process, so every case runs in a child
 // process of this program (frame_path --case W H FPS FRAMES BASELINE).
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QGraphicsView>
 #include <QMutex>
 #include <QMutexLocker>
@@ -24,7 +30,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
 
@@ -343,11 +351,64 @@ struct Case
     int width, height, fps;
 };
 
+// A recorded stream of the case's size in the working directory, made once.
+QString cameraStream(const Case &c)
+{
+    const QString path = QStringLiteral("camera-stream-%1x%2.mjpeg").arg(c.width).arg(c.height);
+    if (QFileInfo(path).size() > 0)
+        return QFileInfo(path).absoluteFilePath();
+    const int frames = 30; // replayed in a loop; enough for a moving picture
+    const int made = QProcess::execute(QStringLiteral(KELVORA_MAKECAMERASTREAM),
+                                       {path + QStringLiteral(".part"), QString::number(c.width),
+                                        QString::number(c.height), QString::number(frames)});
+    if (made != 0 || !QFile::rename(path + QStringLiteral(".part"), path))
+        return {};
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// Frames a second one thread decodes from the stream with bare libturbojpeg, to the
+// bottom-up BGR the library delivers, over about two seconds.
+double decodeLimitFps(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stream = file.readAll();
+    std::vector<QByteArrayView> frames;
+    for (qsizetype at = stream.indexOf("\xff\xd8\xff"); at >= 0;) {
+        const qsizetype next = stream.indexOf("\xff\xd8\xff", at + 3);
+        frames.emplace_back(stream.constData() + at, (next < 0 ? stream.size() : next) - at);
+        at = next;
+    }
+    tjhandle decoder = tjInitDecompress();
+    std::vector<unsigned char> pixels;
+    int decoded = 0;
+    const qint64 start = nowNs(CLOCK_THREAD_CPUTIME_ID);
+    qint64 spent = 0;
+    while (!frames.empty() && spent < 2'000'000'000) {
+        const QByteArrayView jpeg = frames[size_t(decoded) % frames.size()];
+        const auto *bytes = reinterpret_cast<const unsigned char *>(jpeg.data());
+        int width = 0, height = 0, subsampling = 0, colours = 0;
+        if (tjDecompressHeader3(decoder, bytes, jpeg.size(), &width, &height, &subsampling,
+                                &colours) != 0)
+            break;
+        pixels.resize(size_t(width) * height * 3);
+        if (tjDecompress2(decoder, bytes, jpeg.size(), pixels.data(), width, 0, height, TJPF_BGR,
+                          TJFLAG_BOTTOMUP) != 0)
+            break;
+        ++decoded;
+        spent = nowNs(CLOCK_THREAD_CPUTIME_ID) - start;
+    }
+    tjDestroy(decoder);
+    return spent > 0 ? decoded / (double(spent) / 1e9) : 0;
+}
+
 int runAll(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     int frames = 20, baselineFrames = 10; // the short run, for ctest
+    const bool streams = args.contains(QStringLiteral("--streams"));
     if (args.contains(QStringLiteral("--full"))) {
         frames = 5000;
         baselineFrames = 1000;
@@ -357,29 +418,50 @@ int runAll(int argc, char **argv)
         frames = std::max(1, args.at(framesAt + 1).toInt());
         baselineFrames = std::max(1, frames / 5);
     }
-    const Case cases[] = {{1280, 720, 30},  {1280, 720, 240},  {1920, 1080, 30}, {1920, 1080, 240},
-                          {3840, 2160, 30}, {3840, 2160, 240}, {4000, 3000, 30}, {4000, 3000, 240}};
+    const std::vector<Case> cases =
+        streams ? std::vector<Case>{{1920, 1080, 30}, {4000, 3000, 30}}
+                : std::vector<Case>{{1280, 720, 30},   {1280, 720, 240}, {1920, 1080, 30},
+                                    {1920, 1080, 240}, {3840, 2160, 30}, {3840, 2160, 240},
+                                    {4000, 3000, 30},  {4000, 3000, 240}};
 
-    std::printf("frame path, window 1920x1040, platform %s, %d frames a case (baseline %d)\n\n",
+    double load[3] = {};
+    if (getloadavg(load, 3) < 0)
+        load[0] = load[1] = load[2] = 0;
+    std::printf("frame path%s, window 1920x1040, platform %s, %d frames a case (baseline %d), "
+                "load average %.2f %.2f %.2f\n\n",
+                streams ? " (recorded MJPEG streams)" : "",
                 qEnvironmentVariableIsSet("QT_QPA_PLATFORM")
                     ? qgetenv("QT_QPA_PLATFORM").constData()
                     : "offscreen",
-                frames, baselineFrames);
+                frames, baselineFrames, load[0], load[1], load[2]);
     std::printf("| frame | asked fps | frames | delivered fps | shown fps | coalesced | decoded "
                 "unshown | latency p50 ms | latency p99 ms | decode ms | paint ms | CPU ms/shown | "
                 "GUI CPU ms/shown | RSS before MiB | RSS after MiB | loadFromData ms | baseline "
-                "shown fps | baseline p99 ms | decode ours/baseline |\n");
+                "shown fps | baseline p99 ms | decode ours/baseline |%s\n",
+                streams ? " decode limit fps |" : "");
     std::printf(
         "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-        "---:|---:|\n");
+        "---:|---:|%s\n",
+        streams ? "---:|" : "");
     std::fflush(stdout);
     int failures = 0;
     for (const Case &c : cases) {
+        QString camera = QStringLiteral("15aa:1555@%1x%2/%3").arg(c.width).arg(c.height).arg(c.fps);
+        QString decodeLimit;
+        if (streams) {
+            const QString stream = cameraStream(c);
+            if (stream.isEmpty()) {
+                ++failures;
+                std::fprintf(stderr, "no stream %dx%d\n", c.width, c.height);
+                continue;
+            }
+            camera = QStringLiteral("15aa:1555=%1/%2").arg(stream).arg(c.fps);
+            decodeLimit = QStringLiteral(" %1 |").arg(decodeLimitFps(stream), 0, 'f', 1);
+        }
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("OPTRELLE_BACKEND"), QStringLiteral("sim"));
-        env.insert(QStringLiteral("OPTRELLE_CAMERAS"),
-                   QStringLiteral("15aa:1555@%1x%2/%3").arg(c.width).arg(c.height).arg(c.fps));
+        env.insert(QStringLiteral("OPTRELLE_CAMERAS"), camera);
         if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         child.setProcessEnvironment(env);
@@ -401,7 +483,7 @@ int runAll(int argc, char **argv)
         }
         QByteArray row = out.mid(at + 3);
         row.truncate(row.indexOf('\n'));
-        std::printf("%s |\n", row.constData());
+        std::printf("%s |%s\n", row.constData(), qPrintable(decodeLimit));
         std::fflush(stdout);
     }
     return failures == 0 ? 0 : 1;

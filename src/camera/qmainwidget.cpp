@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -184,8 +185,10 @@ void QMainWidget::buildPictureStage()
     m_pZoomText->hide();
     m_pScene->addItem(m_pZoomText);
     QImageItem::setZoomScaleListener([](float scale) {
-        if (presenterView)
+        if (presenterView) {
             presenterView->showZoomScale(scale);
+            presenterView->showPictureLevel(false); // zoomed in past half size: full frame
+        }
     });
 
     m_pView->setBackgroundBrush(QColor(9, 96, 57));
@@ -274,7 +277,7 @@ void QMainWidget::storeFrame(const void *data, int width, int height)
 {
     if (m_bLocked)
         return;
-    const BmpFrameBuffer::Stored stored = m_frameBuffer.store(data, width, height);
+    const LiveFrameBuffer::Stored stored = m_frameBuffer.store(data, width, height);
     // While a frame waits, the GUI thread has been told already: it takes the newest.
     if (stored.accepted && stored.notify)
         Q_EMIT frameChange(stored.sizeChanged);
@@ -283,18 +286,41 @@ void QMainWidget::storeFrame(const void *data, int width, int height)
 void QMainWidget::OnFrameChange(bool refit)
 {
     bool sizeChanged = false;
-    if (m_frameBuffer.take(m_shownFrame, sizeChanged))
-        m_pItem->setPixmap(QPixmap::fromImage(BmpFrameBuffer::toImage(m_shownFrame)));
-    else if (!refit)
+    if (m_frameBuffer.take(m_spareFrame, sizeChanged)) {
+        std::swap(m_spareFrame, m_shownFrame);
+        showPictureLevel(true); // lets go of the spare's pictures: the buffer reuses them
+    } else if (!refit) {
         return; // its frame came with an earlier signal
-    const QPixmap picture = m_pItem->pixmap();
-    if (picture.isNull())
+    }
+    const QImage &full = m_shownFrame.full;
+    if (full.isNull())
         return;
     refit = refit || sizeChanged;
-    if (refit)
-        placePicture(picture.width(), picture.height());
+    if (refit) {
+        placePicture(full.width(), full.height());
+        showPictureLevel(false);
+    }
+    // The comparison window gets the full frame; a pixmap shares its pixels.
     if (launcherWindow)
-        launcherWindow->forwardImageToCompare(picture, refit);
+        launcherWindow->forwardImageToCompare(QPixmap::fromImage(full), refit);
+}
+
+void QMainWidget::showPictureLevel(bool newFrame)
+{
+    if (m_shownFrame.full.isNull())
+        return;
+    // The half level covers the same place at the same size (device pixel ratio
+    // 0.5); it serves while a frame pixel is drawn at half a screen pixel or less.
+    const QTransform toScreen = m_pItem->deviceTransform(m_pView->viewportTransform());
+    const bool half = !m_shownFrame.half.isNull() &&
+                      m_shownFrame.half.size() * 2 == m_shownFrame.full.size() &&
+                      std::sqrt(std::abs(toScreen.determinant())) <= 0.5;
+    if (!newFrame && half == m_showingHalf)
+        return;
+    m_showingHalf = half;
+    QPixmap picture = QPixmap::fromImage(half ? m_shownFrame.half : m_shownFrame.full);
+    picture.setDevicePixelRatio(half ? 0.5 : 1.0); // kept by a pixmap sharing the pixels
+    m_pItem->setPixmap(picture);
 }
 
 void QMainWidget::placePicture(int width, int height)

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-#include "camera/bmpframebuffer.h"
+#include "camera/liveframebuffer.h"
 #include "camera/commandbarlayout.h"
 #include "platform/copydatalistener.h"
 
@@ -58,7 +58,7 @@ public:
     QFocusWidget *focusWidget() const { return m_pFocusWidget; }
     // Null until the secondary camera is first asked for.
     QSubCamWidget *subCamWidget() const { return m_pSubCamWidget; }
-    const BmpFrameBuffer &frameBuffer() const { return m_frameBuffer; }
+    const LiveFrameBuffer &frameBuffer() const { return m_frameBuffer; }
 
     int m_nMainCam = -1;
     int m_nSubCam = -1;
@@ -112,6 +112,7 @@ private:
     void openMainCamera();
     void connectSignals();
     void placePicture(int width, int height);
+    void showPictureLevel(bool newFrame);
     void layoutButtons();
     void applyButtonIcons();
     void onAnnotationCommand(const QByteArray &text);
@@ -128,8 +129,10 @@ private:
     QSubCamWidget *m_pSubCamWidget = nullptr;
     CopyDataListener m_commandListener;
 
-    BmpFrameBuffer m_frameBuffer;
-    QByteArray m_shownFrame; // the BMP last drawn, reused for the next frame
+    LiveFrameBuffer m_frameBuffer;
+    LiveFrameBuffer::Frame m_shownFrame;
+    LiveFrameBuffer::Frame m_spareFrame; // the one shown before, handed back for a later frame
+    bool m_showingHalf = false;
     std::atomic<bool> m_bLocked = false;
     QByteArray m_mainPid, m_mainVid;
 

@@ -4,12 +4,14 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <set>
 #include <thread>
 
 #include "camera/barcodelink.h"
 #include "camera/bmpframebuffer.h"
 #include "camera/cameramodels.h"
 #include "camera/commandbarlayout.h"
+#include "camera/liveframebuffer.h"
 #include "camera/presentercommand.h"
 #include "camera/zoomindicator.h"
 
@@ -86,6 +88,47 @@ private Q_SLOTS:
         QVERIFY(buffer.take(bmp, sizeChanged));
         QVERIFY(!sizeChanged);
         QCOMPARE(bmp.mid(54), tall);
+    }
+
+    void liveFramesAreUprightWithAHalfLevel()
+    {
+        // Bottom-up BGR: blue = row from the top, green = column, red = 7.
+        const int width = 2000, height = 2000; // just large enough for the level
+        QByteArray pixels(width * height * 3, '\0');
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                char *p = pixels.data() + (qsizetype(height - 1 - y) * width + x) * 3;
+                p[0] = char(y % 256), p[1] = char(x % 256), p[2] = 7;
+            }
+        LiveFrameBuffer buffer;
+        QVERIFY(buffer.store(pixels.constData(), width, height).notify);
+        LiveFrameBuffer::Frame frame;
+        bool sizeChanged = false;
+        QVERIFY(buffer.take(frame, sizeChanged) && sizeChanged);
+        QCOMPARE(frame.full.size(), QSize(width, height));
+        QCOMPARE(frame.full.pixel(3, 5), qRgb(7, 3, 5));
+        QCOMPARE(frame.full.pixel(1999, 1998), qRgb(7, 1999 % 256, 1998 % 256));
+        QCOMPARE(frame.half.size(), QSize(1000, 1000));
+        QCOMPARE(frame.half.devicePixelRatio(), 0.5);
+        // Means of 2x2: columns 6,7 and rows 10,11 give 6.5 and 10.5, rounded down.
+        QCOMPARE(frame.half.pixel(3, 5), qRgb(7, 6, 10));
+
+        const QByteArray odd = frameRows(2001, 2001);
+        QVERIFY(buffer.store(odd.constData(), 2001, 2001).accepted);
+        QVERIFY(buffer.take(frame, sizeChanged) && frame.half.isNull());
+
+        // Handing the shown frame back as the next spare recycles four sets of
+        // pictures: no allocation in a steady stream.
+        const QByteArray small = frameRows(64, 48);
+        LiveFrameBuffer::Frame shown, spare;
+        std::set<const uchar *> pictures;
+        for (int i = 0; i < 12; ++i) {
+            buffer.store(small.constData(), 64, 48);
+            QVERIFY(buffer.take(spare, sizeChanged));
+            std::swap(spare, shown);
+            pictures.insert(shown.full.constBits());
+        }
+        QCOMPARE(pictures.size(), size_t(4)); // filling, waiting, shown, spare
     }
 
     void impossibleSizesAreDropped()

@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include <atomic>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -60,6 +61,17 @@ int runWithoutCamera(int argc, char **argv)
     } dialogs;
     new QMainWidget(nullptr);
     return 3; // not reached: the presenter ends the process
+}
+
+// Frames of a 12-megapixel camera in place of the simulated camera's, while set.
+std::atomic<bool> largeFrames = false;
+void largeOrOwnFrame(const void *data, int width, int height, int)
+{
+    static const QByteArray large(4000 * 3000 * 3, char(90));
+    if (largeFrames)
+        presenterView->storeFrame(large.constData(), 4000, 3000);
+    else
+        presenterView->storeFrame(data, width, height);
 }
 
 bool closeTo(const QRect &a, const QRect &b)
@@ -374,6 +386,36 @@ private Q_SLOTS:
         waitForFrameWidth(1280);
         list->setCurrentIndex(1);
         waitForFrameWidth(640);
+    }
+
+    // A large frame fitted to the screen is drawn from its half-size level at the
+    // full frame's place and size; real size and zooming in draw the full frame.
+    void largeFramesDrawnFromTheLevelTheScreenNeeds()
+    {
+        const QRect area = videoArea()->rect();
+        fnSetVideoCB(m_view->m_nMainCam, reinterpret_cast<void *>(&largeOrOwnFrame));
+        largeFrames = true;
+        m_view->OnShowFitSize();
+        QTRY_COMPARE(livePictureItem->pixmap().devicePixelRatio(), 0.5);
+        QCOMPARE(livePictureItem->pixmap().size(), QSize(2000, 1500));
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 4000, 3000)));
+
+        m_view->OnShowRealSize();
+        QTRY_COMPARE(livePictureItem->pixmap().width(), 4000);
+        QCOMPARE(livePictureItem->pixmap().devicePixelRatio(), 1.0);
+        QVERIFY(
+            closeTo(pictureOnScreen(), QRect((1920 - 4000) / 2, (1000 - 3000) / 2, 4000, 3000)));
+
+        m_view->OnShowFitSize();
+        QTRY_COMPARE(livePictureItem->pixmap().devicePixelRatio(), 0.5);
+        for (int step = 0; step < 3; ++step) // a third of full size, 1.2 times a step
+            m_view->OnZoomIn();
+        QCOMPARE(livePictureItem->pixmap().devicePixelRatio(), 1.0); // at once, also frozen
+
+        largeFrames = false;
+        m_view->OnShowFitSize();
+        waitForFrameWidth(640);
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
     }
 };
 
