@@ -52,7 +52,8 @@ int main(int argc, char **argv)
     std::vector<PagePhoto> photos = readPagePhotos(QStringLiteral(KELVORA_PAGE_PHOTOS));
     std::erase_if(photos, [&](const PagePhoto &photo) { return !photo.path.contains(only); });
     if (photos.empty()) {
-        std::fprintf(stderr, "no photographs in %s\n", KELVORA_PAGE_PHOTOS);
+        std::fprintf(stderr, "no photographs in %s whose names contain \"%s\"\n",
+                     KELVORA_PAGE_PHOTOS, qPrintable(only));
         return 1;
     }
     std::printf("%-30s %-60s %6s %7s %8s %s\n", "photograph", "found corners", "IoU", "corner",
