@@ -47,9 +47,13 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const std::vector<PagePhoto> photos = readPagePhotos(QStringLiteral(KELVORA_PAGE_PHOTOS));
+    // An argument picks the photographs whose names contain it and skips the timing.
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    std::vector<PagePhoto> photos = readPagePhotos(QStringLiteral(KELVORA_PAGE_PHOTOS));
+    std::erase_if(photos, [&](const PagePhoto &photo) { return !photo.path.contains(only); });
     if (photos.empty()) {
-        std::fprintf(stderr, "no photographs in %s\n", KELVORA_PAGE_PHOTOS);
+        std::fprintf(stderr, "no photographs in %s whose names contain \"%s\"\n",
+                     KELVORA_PAGE_PHOTOS, qPrintable(only));
         return 1;
     }
     std::printf("%-30s %-60s %6s %7s %8s %s\n", "photograph", "found corners", "IoU", "corner",
@@ -80,6 +84,8 @@ int main(int argc, char **argv)
     const double count = double(photos.size());
     std::printf("\nfound %d of %d (%.0f %%), wrong crops %d (%.1f %%)\n", found, int(count),
                 100 * found / count, wrong, 100 * wrong / count);
+    if (!only.isEmpty())
+        return 0;
     for (const QSize size : {QSize(1920, 1080), QSize(4000, 3000)}) {
         double total = 0;
         for (const PagePhoto &photo : photos)
