@@ -15,6 +15,8 @@ if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
     done
 fi
 source "$(dirname "$0")/../e2e/driving.sh"
+# The installed program is tried whole, with the annotation program it starts.
+keep_annotation_program=1
 enter_virtual_screen "$@"
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 new_home home
@@ -41,7 +43,7 @@ dpkg --root="$root" --force-depends --force-script-chrootless --install "$deb" \
     > "$out/dpkg.log" 2>&1 || fail "dpkg --install: $(cat "$out/dpkg.log")"
 folder=$root/usr/lib/kelvora
 [[ $(readlink "$root/usr/bin/kelvora") == ../lib/kelvora/kelvora ]] || fail "no bin/kelvora link"
-for file in kelvora liboptrelle.so.1 libpagefold.so.1 res/logo.png; do
+for file in kelvora scribvane liboptrelle.so.1 libpagefold.so.1 res/logo.png; do
     [[ -f $folder/$file ]] || fail "program folder lacks $file"
 done
 [[ $(readlink "$folder/ocrbin/tesseract") == /usr/bin/tesseract ]] || fail "no ocrbin/tesseract"
@@ -62,7 +64,8 @@ wait_for "the presenter view" has_window DuzeVovad
 grep -qF "$folder/liboptrelle.so.1" "/proc/$app/maps" \
     || fail "the camera library was not loaded from the program folder"
 bar_button 13 # capture
-take_still_of "a still" 640x480
+# A known model: the still is resampled to its size.
+take_still_of "a still" 4000x3000
 launcher_button 7 1868 # Exit
 status=0; wait "$app" || status=$?
 [[ $status == 0 ]] || fail "the installed Kelvora ended with status $status"
