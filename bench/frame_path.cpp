@@ -40,6 +40,7 @@
 #include "camera/qmainwidget.h"
 #include "common/programwide.h"
 #include "optrelle.h"
+#include "shell/settingsstrings.h"
 #include "viewing/qimageitem.h"
 
 namespace {
@@ -272,7 +273,8 @@ int runCase(int argc, char **argv)
     QObject receiver;
     baselineReceiver = &receiver;
 
-    auto *view = new QMainWidget(nullptr);
+    SettingsStrings settings;
+    auto *view = new QMainWidget(settings);
     view->resize(1920, 1040);
     view->show();
     auto *stage = view->findChild<QGraphicsView *>();

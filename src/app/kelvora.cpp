@@ -9,6 +9,7 @@
 
 #include "app/barlayout.h"
 #include "camera/qmainwidget.h"
+#include "camera/qsnapwidget.h"
 #include "common/livesuntilexit.h"
 #include "common/log.h"
 #include "common/paths.h"
@@ -16,7 +17,6 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/windowplacement.h"
-#include "scanner/qsnapwidget.h"
 #include "scanner/qvideowidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/qscreenrecrect.h"
@@ -42,7 +42,7 @@ QRect availableDesktop()
 } // namespace
 
 Kelvora::Kelvora()
-    : QMainWindow(nullptr), m_strPptPath(defaultPptPath), m_strImageFormat("jpg"),
+    : QMainWindow(nullptr), SettingsStrings{{}, {}, defaultPptPath, {}, "jpg"},
       ui(std::make_unique<Ui::KelvoraClass>())
 {
     ui->setupUi(this);
@@ -105,12 +105,6 @@ void Kelvora::showCompareWindow(int mode)
     m_pCompare->showMode(mode);
 }
 
-void Kelvora::forwardImageToCompare(const QPixmap &frame, bool refit)
-{
-    if (m_pCompare)
-        m_pCompare->showLiveImage(frame, refit);
-}
-
 void Kelvora::bringToFront()
 {
     showPresenterWindows(true, false);
@@ -126,10 +120,17 @@ void Kelvora::createPresenterView()
 {
     writeLog("m_pMainWidget创建对象");
     // Ends the process when no document camera is plugged in.
-    m_pMainWidget = new QMainWidget(nullptr);
-    m_pMainWidget->setWindowFlags(Qt::FramelessWindowHint);
-    WindowPlacement::coverAvailableArea(m_pMainWidget);
-    m_pMainWidget->show();
+    m_pMainWidget = std::make_unique<QMainWidget>(*this);
+    QMainWidget *presenter = m_pMainWidget.get();
+    connect(presenter, &QMainWidget::frameShown, this, [this](const QPixmap &frame, bool refit) {
+        if (m_pCompare)
+            m_pCompare->showLiveImage(frame, refit);
+    });
+    connect(presenter, &QMainWidget::compareAsked, this, [this] { showCompareWindow(1); });
+    connect(presenter, &QMainWidget::barSideAsked, this, &Kelvora::toggleBarSide);
+    presenter->setWindowFlags(Qt::FramelessWindowHint);
+    WindowPlacement::coverAvailableArea(presenter);
+    presenter->show();
 }
 
 // Created once, hidden; they live until the process ends.
@@ -147,13 +148,19 @@ void Kelvora::createToolWindows()
     writeLog("m_pImageViewWidget创建对象");
     m_pImageViewWidget = new QImageViewWidget(nullptr);
     placeHidden(m_pImageViewWidget);
+    m_pCompare->setSources({
+        [this] { return m_pMainWidget ? m_pMainWidget->capturePhoto() : QString(); },
+        [this] { return m_pMainWidget ? m_pMainWidget->m_nDevRotate : 0; },
+        [this] { return m_strImagePath; },
+        m_pImageViewWidget,
+    });
     writeLog("m_pScreenRec创建对象");
     // Sizes itself to the desktop; no command shows it.
     m_pScreenRec = new QScreenRecRect(nullptr);
     livesUntilExit(m_pScreenRec);
     m_pScreenRec->hide();
     writeLog("m_pVideoWidget创建对象");
-    m_pVideoWidget = new QVideoWidget(nullptr);
+    m_pVideoWidget = new QVideoWidget(*this);
     livesUntilExit(m_pVideoWidget);
     WindowPlacement::coverAvailableArea(m_pVideoWidget);
     m_pVideoWidget->hide();
@@ -257,8 +264,7 @@ void Kelvora::OnExit()
     sendAnnotationCommand(windowId(), "Exit");
     waitForAnnotationCommands();
     writeLog("OnExit 程序退出");
-    delete m_pMainWidget;
-    m_pMainWidget = nullptr;
+    m_pMainWidget.reset();
     QCoreApplication::quit();
 }
 

@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "platform/copydatalistener.h"
+#include "shell/settingsstrings.h"
 
 namespace Ui {
 class KelvoraClass;
 }
-class QPixmap;
 class QPushButton;
 class QMainWidget;
 class QCompareImage;
@@ -20,9 +20,9 @@ class QVideoWidget;
 
 // The launcher: a narrow, frameless, always-on-top bar of eight icon buttons at a
 // screen edge that switches between the tool windows and starts the outside
-// programs. It is also the holder of the settings strings every window reads
-// through launcherWindow. One instance per process, created by main().
-class Kelvora : public QMainWindow
+// programs. It holds the settings strings and hands them to the windows that
+// read or change them. One instance per process, created by main().
+class Kelvora : public QMainWindow, public SettingsStrings
 {
     Q_OBJECT
 
@@ -35,19 +35,9 @@ public:
     // Hides the presenter view and its snapshot window and opens the comparison
     // window: mode 0 plain, mode 1 paired (a fresh still beside the live picture).
     void showCompareWindow(int mode);
-    // Hands the presenter's newest frame on to the comparison window.
-    void forwardImageToCompare(const QPixmap &frame, bool refit);
     // Another start of the program asked for this one: the presenter view and the
     // bar come to the front, as after the presenter button.
     void bringToFront();
-
-    // Settings strings (8-bit paths in the local encoding). The settings dialog and
-    // the scanner window change the four paths; the image format is never stored.
-    QByteArray m_strWorkPath;
-    QByteArray m_strImagePath;
-    QByteArray m_strPptPath;
-    QByteArray m_strCapPath;
-    QByteArray m_strImageFormat;
 
     // The image viewer, created once without a parent; never deleted, it ends with
     // the process. The comparison window and its cells show pictures in it.
@@ -81,11 +71,11 @@ private:
     void showPresenterWindows(bool presenter, bool snapshot);
 
     std::unique_ptr<Ui::KelvoraClass> ui;
-    std::array<QPushButton *, 8> m_buttons{}; // in row order, top to bottom
-    QMainWidget *m_pMainWidget = nullptr;     // owned; destroyed by OnExit
-    QScreenRecRect *m_pScreenRec = nullptr;   // never deleted: lives until the process ends
-    QCompareImage *m_pCompare = nullptr;      // never deleted: ends with the process
-    QVideoWidget *m_pVideoWidget = nullptr;   // the scanner window; lives as long as the process
+    std::array<QPushButton *, 8> m_buttons{};   // in row order, top to bottom
+    std::unique_ptr<QMainWidget> m_pMainWidget; // destroyed by OnExit
+    QScreenRecRect *m_pScreenRec = nullptr;     // never deleted: lives until the process ends
+    QCompareImage *m_pCompare = nullptr;        // never deleted: ends with the process
+    QVideoWidget *m_pVideoWidget = nullptr;     // the scanner window; lives as long as the process
     CopyDataListener m_commandListener;
     quint64 m_windowId = 0; // kept from while the window exists
 

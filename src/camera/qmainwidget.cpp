@@ -16,13 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/kelvora.h"
 #include "camera/barcodelink.h"
 #include "camera/cameramodels.h"
 #include "camera/commandbarlayout.h"
 #include "camera/presentercommand.h"
 #include "camera/qbottomlayer.h"
 #include "camera/qfocuswidget.h"
+#include "camera/qsnapwidget.h"
+#include "camera/qsubcamwidget.h"
 #include "camera/qtoplayer.h"
 #include "camera/stillcapture.h"
 #include "camera/zoomindicator.h"
@@ -33,11 +34,10 @@
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "platform/windowplacement.h"
-#include "scanner/qsnapwidget.h"
-#include "scanner/qsubcamwidget.h"
 #include "shell/annotationprogram.h"
 #include "shell/qsettingdlg.h"
 #include "shell/rotationfile.h"
+#include "shell/settingsstrings.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
 
@@ -88,7 +88,8 @@ QRect workArea()
 }
 } // namespace
 
-QMainWidget::QMainWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::QMainWidget>())
+QMainWidget::QMainWidget(SettingsStrings &settings, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QMainWidget>()), m_settings(settings)
 {
     ui->setupUi(this);
     presenterView = this;
@@ -134,21 +135,16 @@ QMainWidget::~QMainWidget()
     QImageItem::setZoomScaleListener(nullptr);
     livePictureItem = nullptr;
     presenterView = nullptr;
-    delete m_pSnapWidget;
-    delete m_pFocusWidget;
-    delete m_pTopLayer;
-    delete m_pBottomLayer;
-    delete m_pSubCamWidget;
 }
 
 void QMainWidget::createFloatingTools()
 {
     const QRect desk = workArea();
-    m_pSnapWidget = new QSnapWidget(nullptr);
+    m_pSnapWidget = std::make_unique<QSnapWidget>();
     m_pSnapWidget->move(desk.width() - m_pSnapWidget->width() - 50,
                         desk.height() - m_pSnapWidget->height() - 60);
     m_pSnapWidget->hide();
-    m_pFocusWidget = new QFocusWidget(nullptr);
+    m_pFocusWidget = std::make_unique<QFocusWidget>();
     m_pFocusWidget->move((desk.width() - m_pFocusWidget->width()) / 2, desk.height() - 92);
     m_pFocusWidget->hide();
 }
@@ -158,15 +154,15 @@ void QMainWidget::createFloatingTools()
 void QMainWidget::createSpotlight()
 {
     const QRect desk = workArea();
-    m_pBottomLayer = new QBottomLayer(nullptr);
-    m_pTopLayer = new QTopLayer(nullptr);
-    for (QWidget *layer :
-         {static_cast<QWidget *>(m_pBottomLayer), static_cast<QWidget *>(m_pTopLayer)}) {
+    m_pBottomLayer = std::make_unique<QBottomLayer>();
+    m_pTopLayer = std::make_unique<QTopLayer>();
+    for (QWidget *layer : {static_cast<QWidget *>(m_pBottomLayer.get()),
+                           static_cast<QWidget *>(m_pTopLayer.get())}) {
         layer->resize(desk.width(), desk.height() - 40);
         layer->move(0, 0);
         layer->hide();
     }
-    m_pTopLayer->setTarget(m_pBottomLayer);
+    m_pTopLayer->setTarget(m_pBottomLayer.get());
 }
 
 void QMainWidget::buildPictureStage()
@@ -301,8 +297,7 @@ void QMainWidget::OnFrameChange(bool refit)
         showPictureLevel(false);
     }
     // The comparison window gets the full frame; a pixmap shares its pixels.
-    if (launcherWindow)
-        launcherWindow->forwardImageToCompare(QPixmap::fromImage(full), refit);
+    Q_EMIT frameShown(QPixmap::fromImage(full), refit);
 }
 
 void QMainWidget::showPictureLevel(bool newFrame)
@@ -352,15 +347,13 @@ void QMainWidget::placePicture(int width, int height)
 
 QString QMainWidget::capturePhoto()
 {
-    if (!launcherWindow)
-        return {};
-    const QByteArray path = newPhotoPath();
+    const QByteArray path = newPhotoPath(m_settings);
     // Finished under a hidden name and renamed into place: the photo folder never
     // shows the still at the camera's size or not yet turned.
     QByteArray working = workingStillName(path);
     if (!captureStill(m_nMainCam, working)) {
         tellStillNotWritten(path);
-        return QString::fromLocal8Bit(path);
+        return {};
     }
     const QSize modelSize = modelStillSize(m_mainPid, m_mainVid);
     if (m_nResIndex == 0 && modelSize.isValid()) {
@@ -376,6 +369,7 @@ QString QMainWidget::capturePhoto()
         std::remove(working.constData());
         writeLog("拍照失败: %s", path.constData());
         tellStillNotWritten(path);
+        return {};
     }
     return QString::fromLocal8Bit(path);
 }
@@ -484,7 +478,7 @@ void QMainWidget::OnZoomOut()
 
 void QMainWidget::onSettings()
 {
-    QSettingDlg dialog(nullptr);
+    QSettingDlg dialog(m_settings);
     dialog.exec();
 }
 
@@ -501,7 +495,7 @@ void QMainWidget::onSubCam()
 void QMainWidget::openSubCamWidget()
 {
     if (!m_pSubCamWidget) {
-        m_pSubCamWidget = new QSubCamWidget(nullptr);
+        m_pSubCamWidget = std::make_unique<QSubCamWidget>(m_settings);
         m_pSubCamWidget->openCamera(m_nSubCam);
     }
     m_pSubCamWidget->show();
@@ -539,8 +533,7 @@ void QMainWidget::onSpotlight()
 
 void QMainWidget::onCompare()
 {
-    if (launcherWindow)
-        launcherWindow->showCompareWindow(1);
+    Q_EMIT compareAsked();
 }
 
 void QMainWidget::onReadBarcode()
@@ -591,8 +584,7 @@ void QMainWidget::onRecord()
 
 void QMainWidget::onOpenFolder()
 {
-    if (launcherWindow)
-        ProgramLauncher::current().open(QString::fromLocal8Bit(launcherWindow->m_strWorkPath));
+    ProgramLauncher::current().open(QString::fromLocal8Bit(m_settings.m_strWorkPath));
 }
 
 void QMainWidget::onCapture()
@@ -620,8 +612,7 @@ void QMainWidget::timerEvent(QTimerEvent *)
 void QMainWidget::mouseDoubleClickEvent(QMouseEvent *)
 {
     sendAnnotationCommand(quint64(winId()), "Switch");
-    if (launcherWindow)
-        launcherWindow->toggleBarSide();
+    Q_EMIT barSideAsked();
 }
 
 void QMainWidget::resizeEvent(QResizeEvent *event)

@@ -22,27 +22,30 @@ class QImageItem;
 class QSnapWidget;
 class QSubCamWidget;
 class QTopLayer;
+struct SettingsStrings;
 
 // The presenter view: the full-screen live picture of the main document camera,
 // with its command bar. It finds the cameras, opens the main one (the library
 // paints that camera's own video into the snapshot window), draws every frame the
 // camera hands over, takes stills and obeys the annotation program's commands,
-// which reach it as "DuzeVovad". One instance, created by the launcher.
+// which reach it as "DuzeVovad". One instance, created by the launcher, which
+// connects its signals.
 class QMainWidget : public QWidget
 {
     Q_OBJECT
 
 public:
     // Ends the process with a message when no camera of a known model is plugged in.
-    explicit QMainWidget(QWidget *parent = nullptr);
+    // Photos go where settings say; the settings dialog changes them.
+    explicit QMainWidget(SettingsStrings &settings, QWidget *parent = nullptr);
     ~QMainWidget() override;
 
     // Camera thread: keeps the newest frame and tells the GUI thread.
     void storeFrame(const void *data, int width, int height);
 
     // Stores a still of the main camera in the photo folder under a time-stamp
-    // name, turned like the picture on screen; returns its path. The file is
-    // missing when the still failed.
+    // name, turned like the picture on screen; returns its path, empty when the
+    // still failed (the user has been told).
     QString capturePhoto();
 
     // Shows the percentage of a zoom step for a moment.
@@ -54,10 +57,10 @@ public:
     void getZoomRange(int &min, int &max, int &value, int &step, bool &automatic);
     void setZoomValue(int value, bool automatic);
 
-    QSnapWidget *snapWidget() const { return m_pSnapWidget; }
-    QFocusWidget *focusWidget() const { return m_pFocusWidget; }
+    QSnapWidget *snapWidget() const { return m_pSnapWidget.get(); }
+    QFocusWidget *focusWidget() const { return m_pFocusWidget.get(); }
     // Null until the secondary camera is first asked for.
-    QSubCamWidget *subCamWidget() const { return m_pSubCamWidget; }
+    QSubCamWidget *subCamWidget() const { return m_pSubCamWidget.get(); }
     const LiveFrameBuffer &frameBuffer() const { return m_frameBuffer; }
 
     int m_nMainCam = -1;
@@ -72,6 +75,12 @@ public:
 Q_SIGNALS:
     // refit: the picture must be placed afresh.
     void frameChange(bool refit);
+    // GUI thread: the full frame now shown, for the comparison window.
+    void frameShown(const QPixmap &frame, bool refit);
+    // The compare button: a fresh still beside the live picture.
+    void compareAsked();
+    // A double click beside the picture: the launcher bar goes to the other edge.
+    void barSideAsked();
 
 public Q_SLOTS:
     void OnFrameChange(bool refit);
@@ -122,11 +131,14 @@ private:
     QGraphicsView *m_pView = nullptr;
     QGraphicsScene *m_pScene = nullptr;
     QGraphicsTextItem *m_pZoomText = nullptr;
-    QSnapWidget *m_pSnapWidget = nullptr;
-    QFocusWidget *m_pFocusWidget = nullptr;
-    QBottomLayer *m_pBottomLayer = nullptr;
-    QTopLayer *m_pTopLayer = nullptr;
-    QSubCamWidget *m_pSubCamWidget = nullptr;
+    SettingsStrings &m_settings;
+    // Floating windows without a parent. The mask goes after its input window,
+    // which points at it.
+    std::unique_ptr<QSnapWidget> m_pSnapWidget;
+    std::unique_ptr<QFocusWidget> m_pFocusWidget;
+    std::unique_ptr<QBottomLayer> m_pBottomLayer;
+    std::unique_ptr<QTopLayer> m_pTopLayer;
+    std::unique_ptr<QSubCamWidget> m_pSubCamWidget;
     CopyDataListener m_commandListener;
 
     LiveFrameBuffer m_frameBuffer;

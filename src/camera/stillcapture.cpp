@@ -4,19 +4,16 @@
 
 #include <climits>
 
-#include "app/kelvora.h"
 #include "common/log.h"
 #include "common/paths.h"
-#include "common/programwide.h"
 #include "common/stillname.h"
 #include "optrelle.h"
 #include "platform/dialogs.h"
+#include "shell/settingsstrings.h"
 
-QByteArray newPhotoPath()
+QByteArray newPhotoPath(const SettingsStrings &settings)
 {
-    if (!launcherWindow)
-        return {};
-    return timeStampStillName(launcherWindow->m_strImagePath, launcherWindow->m_strImageFormat);
+    return timeStampStillName(settings.m_strImagePath, settings.m_strImageFormat);
 }
 
 bool captureStill(int camera, QByteArray path)

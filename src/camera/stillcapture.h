@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 
-// The path of a new photo: a time-stamp name in the launcher's photo folder with
-// the chosen image format. Empty while there is no launcher.
-QByteArray newPhotoPath();
+struct SettingsStrings;
+
+// The path of a new photo: a time-stamp name in the photo folder with the chosen
+// image format.
+QByteArray newPhotoPath(const SettingsStrings &settings);
 
 // Stores a still of the camera at path. False, logged, when no complete file was
 // written; the library then leaves none. A path past the system's limit is

@@ -6,7 +6,6 @@
 #include <QImageReader>
 #include <QMouseEvent>
 
-#include "app/kelvora.h"
 #include "camera/qmainwidget.h"
 #include "camera/stillcapture.h"
 #include "common/log.h"
@@ -24,6 +23,7 @@
 #include "scanner/qmulticapdialog.h"
 #include "scanner/textrecognition.h"
 #include "shell/settingsfile.h"
+#include "shell/settingsstrings.h"
 #include "viewing/qimageitem.h"
 
 namespace {
@@ -32,8 +32,8 @@ const QString recordStopText = QStringLiteral("停止录像");
 constexpr int recordingWatchMs = 500;
 } // namespace
 
-QVideoWidget::QVideoWidget(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::QVideoWidget>())
+QVideoWidget::QVideoWidget(SettingsStrings &settings, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QVideoWidget>()), m_settings(settings)
 {
     ui->setupUi(this);
     scannerWindow = this;
@@ -76,7 +76,7 @@ int QVideoWidget::mainCamera() const
 
 QByteArray QVideoWidget::captureFolder() const
 {
-    return launcherWindow ? launcherWindow->m_strCapPath : QByteArray();
+    return m_settings.m_strCapPath;
 }
 
 void QVideoWidget::onOpenFolder()
@@ -86,12 +86,9 @@ void QVideoWidget::onOpenFolder()
 
 void QVideoWidget::OnBrowser()
 {
-    if (!launcherWindow)
-        return;
     const QString chosen = Dialogs::current().existingDirectory(
-        this, QStringLiteral("选择目录"), QString::fromLocal8Bit(launcherWindow->m_strWorkPath));
-    if (storeChosenPath(launcherWindow->m_strCapPath, chosen, "cappath",
-                        launcherWindow->m_strWorkPath))
+        this, QStringLiteral("选择目录"), QString::fromLocal8Bit(m_settings.m_strWorkPath));
+    if (storeChosenPath(m_settings.m_strCapPath, chosen, "cappath", m_settings.m_strWorkPath))
         ui->lineEditCapPath->setText(chosen);
 }
 
@@ -104,9 +101,7 @@ void QVideoWidget::OnCapture()
 
 QByteArray QVideoWidget::stillIntoFolder()
 {
-    if (!launcherWindow)
-        return {};
-    QByteArray path = timeStampStillName(captureFolder(), launcherWindow->m_strImageFormat);
+    QByteArray path = timeStampStillName(captureFolder(), m_settings.m_strImageFormat);
     if (!captureStill(mainCamera(), path))
         return path;
     m_listBatch.append(path);

@@ -12,6 +12,7 @@ namespace Ui {
 class QVideoWidget;
 }
 class QMultiCapDialog;
+struct SettingsStrings;
 
 // The scanner workstation for a high-speed document camera: the main camera's
 // live video, painted by the camera library into the preview area, and a side
@@ -23,7 +24,8 @@ class QVideoWidget : public QWidget
     Q_OBJECT
 
 public:
-    explicit QVideoWidget(QWidget *parent = nullptr);
+    // Stills go to the capture folder of settings, which the folder choice changes.
+    explicit QVideoWidget(SettingsStrings &settings, QWidget *parent = nullptr);
     ~QVideoWidget() override;
 
     QMultiCapDialog *multiCapDialog() const { return m_pMultiCapDlg; }
@@ -75,6 +77,7 @@ private:
     bool writePdf(const QByteArrayList &stills, const QByteArray &pdf);
 
     std::unique_ptr<Ui::QVideoWidget> ui;
+    SettingsStrings &m_settings;
     QMultiCapDialog *m_pMultiCapDlg = nullptr; // no parent; lives as long as the program
     QTimer m_recordingWatch;                   // runs while recording
     QByteArray m_recordingPath;

@@ -1,13 +1,12 @@
 #include "qsettingdlg.h"
 #include "ui_qsettingdlg.h"
 
-#include "app/kelvora.h"
 #include "common/paths.h"
-#include "common/programwide.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "shell/annotationprogram.h"
 #include "shell/settingsfile.h"
+#include "shell/settingsstrings.h"
 
 namespace {
 const char *const stillFormats[] = {"jpg", "bmp", "tif", "png"};
@@ -27,21 +26,20 @@ const GuidePage softwarePage = {
     "2 , 重装解码器后故障未\n排除的情况下， 退出所有\n杀毒软件，重装高拍仪软\n件。"};
 } // namespace
 
-QSettingDlg::QSettingDlg(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::QSettingDlg>())
+QSettingDlg::QSettingDlg(SettingsStrings &settings, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::QSettingDlg>()), m_settings(settings)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::WindowStaysOnTopHint);
     for (const char *format : stillFormats)
         ui->comboBoxFileFormat->addItem(QString::fromLatin1(format));
-    if (launcherWindow) {
-        ui->lineEditImagePath->setText(QString::fromLocal8Bit(launcherWindow->m_strImagePath));
-        ui->lineEditPPTPath->setText(QString::fromLocal8Bit(launcherWindow->m_strPptPath));
-        // The format in force, selected before the connections: opening the
-        // dialog changes nothing.
-        const int inForce = ui->comboBoxFileFormat->findText(
-            QString::fromLocal8Bit(launcherWindow->m_strImageFormat));
-        ui->comboBoxFileFormat->setCurrentIndex(qMax(0, inForce));
-    }
+    ui->lineEditImagePath->setText(QString::fromLocal8Bit(m_settings.m_strImagePath));
+    ui->lineEditPPTPath->setText(QString::fromLocal8Bit(m_settings.m_strPptPath));
+    // The format in force, selected before the connections: opening the dialog
+    // changes nothing.
+    const int inForce =
+        ui->comboBoxFileFormat->findText(QString::fromLocal8Bit(m_settings.m_strImageFormat));
+    ui->comboBoxFileFormat->setCurrentIndex(qMax(0, inForce));
     showGuidePage(false);
     ui->groupBoxFaultDetect->hide();
     ui->comboBoxDev->hide();
@@ -61,40 +59,32 @@ QSettingDlg::~QSettingDlg() = default;
 
 void QSettingDlg::OnBrowser()
 {
-    if (!launcherWindow)
-        return;
     const QString chosen = Dialogs::current().existingDirectory(
-        this, QStringLiteral("选择目录"), QString::fromLocal8Bit(launcherWindow->m_strWorkPath));
-    if (!storeChosenPath(launcherWindow->m_strImagePath, chosen, "imagepath",
-                         launcherWindow->m_strWorkPath))
+        this, QStringLiteral("选择目录"), QString::fromLocal8Bit(m_settings.m_strWorkPath));
+    if (!storeChosenPath(m_settings.m_strImagePath, chosen, "imagepath", m_settings.m_strWorkPath))
         return;
-    ui->lineEditImagePath->setText(QString::fromLocal8Bit(launcherWindow->m_strImagePath));
+    ui->lineEditImagePath->setText(QString::fromLocal8Bit(m_settings.m_strImagePath));
     // Tells the annotation program that the photo folder changed, once it is stored.
     sendAnnotationCommand(quint64(winId()), "Update");
 }
 
 void QSettingDlg::OnBrowser2()
 {
-    if (!launcherWindow)
-        return;
     // Programs carry no extension here, so every file is offered.
     const QString chosen = Dialogs::current().openFileName(
         this, QStringLiteral("请设置PPT应用软件"), QString(), QString());
-    if (storeChosenPath(launcherWindow->m_strPptPath, chosen, "pptpath",
-                        launcherWindow->m_strWorkPath))
-        ui->lineEditPPTPath->setText(QString::fromLocal8Bit(launcherWindow->m_strPptPath));
+    if (storeChosenPath(m_settings.m_strPptPath, chosen, "pptpath", m_settings.m_strWorkPath))
+        ui->lineEditPPTPath->setText(QString::fromLocal8Bit(m_settings.m_strPptPath));
 }
 
 void QSettingDlg::OnOpenFolder()
 {
-    if (launcherWindow)
-        ProgramLauncher::current().open(QString::fromLocal8Bit(launcherWindow->m_strImagePath));
+    ProgramLauncher::current().open(QString::fromLocal8Bit(m_settings.m_strImagePath));
 }
 
 void QSettingDlg::onFFTChange()
 {
-    if (launcherWindow)
-        launcherWindow->m_strImageFormat = ui->comboBoxFileFormat->currentText().toLocal8Bit();
+    m_settings.m_strImageFormat = ui->comboBoxFileFormat->currentText().toLocal8Bit();
 }
 
 void QSettingDlg::onFaultDetect()

@@ -4,11 +4,10 @@
 #include <QGraphicsScene>
 #include <QPushButton>
 
-#include "app/kelvora.h"
-#include "camera/qmainwidget.h"
 #include "common/log.h"
 #include "common/programwide.h"
 #include "platform/dialogs.h"
+#include "viewing/comparesources.h"
 #include "viewing/iconbutton.h"
 #include "viewing/picturestage.h"
 #include "viewing/qcompview.h"
@@ -23,7 +22,8 @@ constexpr float reduceStep = 0.8333333f; // the float nearest 1 / 1.2
 const QPointF middleOfPicture(-1, -1);
 } // namespace
 
-QCellItem::QCellItem(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::QCellItem>())
+QCellItem::QCellItem(const CompareSources &sources, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QCellItem>()), m_sources(sources)
 {
     ui->setupUi(this);
     const struct
@@ -70,9 +70,9 @@ void QCellItem::showFitted(const QString &path)
 
 void QCellItem::showSnapshot()
 {
-    if (!presenterView)
+    if (!m_sources.takeStill)
         return;
-    m_strFileName = presenterView->capturePhoto();
+    m_strFileName = m_sources.takeStill();
     showFitted(m_strFileName);
 }
 
@@ -94,7 +94,7 @@ void QCellItem::showLiveFrame(const QPixmap &frame)
              double(fit.width()) / frame.width());
 
     // A camera mounted turned: upright, and a step larger to fill the area again.
-    const int deviceRotation = presenterView ? presenterView->m_nDevRotate : 0;
+    const int deviceRotation = m_sources.deviceRotation ? m_sources.deviceRotation() : 0;
     if (deviceRotation == 90)
         m_pItem->turnRight();
     else if (deviceRotation == 270)
@@ -116,7 +116,7 @@ void QCellItem::onOpen()
 {
     m_bLive = false;
     const QString startFolder =
-        launcherWindow ? QString::fromLocal8Bit(launcherWindow->m_strImagePath) : QString();
+        m_sources.photoFolder ? QString::fromLocal8Bit(m_sources.photoFolder()) : QString();
     m_strFileName = Dialogs::current().openFileName(
         this, QString(), startFolder, QStringLiteral("Images(*.png *.jpg *.jpeg *.bmp)"));
     showFitted(m_strFileName);
@@ -135,8 +135,8 @@ void QCellItem::rotateRight()
 void QCellItem::OnShowFullSrn()
 {
     m_bFullScreen = true;
-    if (launcherWindow && launcherWindow->m_pImageViewWidget)
-        launcherWindow->m_pImageViewWidget->showFile(m_strFileName);
+    if (m_sources.viewer)
+        m_sources.viewer->showFile(m_strFileName);
 }
 
 void QCellItem::OnZoomIn()

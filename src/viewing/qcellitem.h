@@ -11,6 +11,7 @@ class QCellItem;
 class QCompView;
 class QGraphicsScene;
 class QImageItem;
+struct CompareSources;
 
 // One cell of the comparison window: a picture area above a bar of seven icon
 // buttons. It shows a picture file, a still just taken, or the live camera
@@ -21,7 +22,7 @@ class QCellItem : public QWidget
     Q_OBJECT
 
 public:
-    explicit QCellItem(QWidget *parent);
+    QCellItem(const CompareSources &sources, QWidget *parent);
     ~QCellItem() override;
 
     // Takes a still with the presenter camera and shows it fitted.
@@ -62,4 +63,5 @@ private:
     QImageItem *m_pItem = nullptr; // owned by the scene
     QGraphicsScene *m_pScene = nullptr;
     QString m_strFileName;
+    const CompareSources &m_sources; // the comparison window's, which outlives its cells
 };

@@ -3,8 +3,6 @@
 
 #include <QPushButton>
 
-#include "app/kelvora.h"
-#include "common/programwide.h"
 #include "platform/dialogs.h"
 #include "platform/programlauncher.h"
 #include "viewing/comparegrid.h"
@@ -70,8 +68,8 @@ void QCompareImage::showLiveImage(const QPixmap &frame, bool refit)
             continue;
         if (!cell->m_bFullScreen) {
             cell->showLiveFrame(frame);
-        } else if (launcherWindow && launcherWindow->m_pImageViewWidget) {
-            QImageViewWidget *viewer = launcherWindow->m_pImageViewWidget;
+        } else if (m_sources.viewer) {
+            QImageViewWidget *viewer = m_sources.viewer;
             viewer->m_pCell = cell;
             viewer->showImage(frame, refit);
         }
@@ -136,7 +134,7 @@ void QCompareImage::buildCells(int count)
     m_listCells.clear();
     const QList<QRect> places = compareGridCells(count, ui->widget->size());
     for (int i = 0; i < count; ++i) {
-        auto *cell = new QCellItem(ui->widget);
+        auto *cell = new QCellItem(m_sources, ui->widget);
         m_listCells.append(cell);
         cell->show();
         if (i < places.size())

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "viewing/comparesources.h"
+
 namespace Ui {
 class QCompareImage;
 }
@@ -31,6 +33,9 @@ public:
     // viewer for a live cell in full screen.
     void showLiveImage(const QPixmap &frame, bool refit);
 
+    // Before the first showing: what the cells take stills and pictures from.
+    void setSources(CompareSources sources) { m_sources = std::move(sources); }
+
     // The cells of the last rebuild, in grid order.
     const QList<QCellItem *> &cells() const { return m_listCells; }
 
@@ -55,4 +60,5 @@ private:
     std::unique_ptr<Ui::QCompareImage> ui;
     int m_nCellCount = 2; // last chosen with a layout button; used by every resize
     QString m_strPath;
+    CompareSources m_sources;
 };

@@ -1,5 +1,5 @@
-// The presenter's pieces that need no camera: the frame buffer, the model
-// tables, the command bar geometry, the zoom text, code links and commands.
+// The presenter's pieces that need no camera: the frame buffer, code links and
+// the annotation program's commands.
 
 #include <QTest>
 #include <QtEndian>
@@ -9,11 +9,8 @@
 
 #include "camera/barcodelink.h"
 #include "camera/bmpframebuffer.h"
-#include "camera/cameramodels.h"
-#include "camera/commandbarlayout.h"
 #include "camera/liveframebuffer.h"
 #include "camera/presentercommand.h"
-#include "camera/zoomindicator.h"
 
 namespace {
 quint32 le32(const QByteArray &bmp, int at)
@@ -167,42 +164,6 @@ private Q_SLOTS:
                 break;
         }
         camera.join();
-    }
-
-    void modelTables()
-    {
-        QVERIFY(isMainCameraModel("0ac8", "c498"));
-        QVERIFY(!isMainCameraModel("0AC8", "c498"));
-        QVERIFY(!isMainCameraModel("c498", "0ac8"));
-        QCOMPARE(secondaryCameraLabel("0c45", "6366"), "(1)");
-        QCOMPARE(secondaryCameraLabel("15aa", "1555"), "(2)");
-        QCOMPARE(secondaryCameraLabel("1234", "abcd"), "(3)");
-        QCOMPARE(modelStillSize("0c45", "6366"), QSize(4000, 3000));
-        QCOMPARE(modelStillSize("15aa", "1555"), QSize(4000, 3000));
-        QCOMPARE(modelStillSize("0ac8", "c498"), QSize(3264, 2448));
-        QVERIFY(!modelStillSize("1234", "abcd").isValid());
-    }
-
-    void commandBarGeometryAndZoomText()
-    {
-        const CommandBarMetrics bar = commandBarMetrics(1000, 40, commandBarSpacing);
-        QCOMPARE(bar.buttonSize, 40);
-        QCOMPARE(bar.iconSize, 38);
-        QCOMPARE(bar.margin, 74);
-        QCOMPARE(commandButtonPosition(0, bar), QPoint(74, 0));
-        QCOMPARE(commandButtonPosition(6, bar), QPoint(74 + 240 + 18, 0));
-        QCOMPARE(commandButtonPosition(10, bar), QPoint(74 + 400 + 24, 0));
-        QCOMPARE(commandButtonPosition(20, bar), QPoint(928, 0));
-        QCOMPARE(resolutionListPosition(bar), QPoint(377, 4));
-
-        const CommandBarMetrics narrow = commandBarMetrics(600, 40, commandBarSpacing);
-        QCOMPARE(narrow.margin, -125); // (600 - 851) / 2, toward zero
-        QCOMPARE(commandButtonPosition(0, narrow).x(), -125);
-
-        QCOMPARE(zoomIndicatorText(1.0f), QString("100%"));
-        QCOMPARE(zoomIndicatorText(1.2f * 1.2f), QString("144%"));
-        QCOMPARE(zoomIndicatorText(0.8333333f), QString("84%"));
-        QCOMPARE(zoomIndicatorText(0.05f), QString("5%"));
     }
 
     void barcodeLinks()

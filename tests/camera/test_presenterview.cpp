@@ -1,18 +1,20 @@
 // The presenter view on two simulated cameras, headless: the camera choice, the
 // resolution list, placing the picture, stills, the command bar and the commands
-// of the annotation program.
+// of the annotation program. Each function starts from the first list entry, the
+// picture fitted and upright (init()).
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
-#include <QGraphicsView>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 
@@ -24,14 +26,14 @@
 #include "app/kelvora.h"
 #include "camera/qfocuswidget.h"
 #include "camera/qmainwidget.h"
+#include "camera/qsnapwidget.h"
+#include "camera/qsubcamwidget.h"
 #include "common/log.h"
 #include "common/programwide.h"
+#include "optrelle.h"
 #include "platform/copydatasender.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
-#include "optrelle.h"
-#include "scanner/qsnapwidget.h"
-#include "scanner/qsubcamwidget.h"
 #include "viewing/picturestage.h"
 #include "viewing/qimageitem.h"
 
@@ -44,6 +46,24 @@ QSize stillSize(const QString &path)
 QRect pictureOnScreen()
 {
     return livePictureItem->sceneBoundingRect().toAlignedRect();
+}
+
+// Where the picture's top-left pixel is drawn.
+QPoint firstPixelOnScreen()
+{
+    return livePictureItem->mapToScene(livePictureItem->boundingRect().topLeft()).toPoint();
+}
+
+bool closeTo(const QRect &a, const QRect &b)
+{
+    return (a.topLeft() - b.topLeft()).manhattanLength() <= 2 &&
+           (a.bottomRight() - b.bottomRight()).manhattanLength() <= 2;
+}
+
+QByteArray loggedText()
+{
+    QFile log(logFilePath());
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 // Without a document camera the presenter ends the process, so it is built in a
@@ -59,25 +79,22 @@ int runWithoutCamera(int argc, char **argv)
             std::fflush(stdout);
         }
     } dialogs;
-    new QMainWidget(nullptr);
+    SettingsStrings settings;
+    new QMainWidget(settings);
     return 3; // not reached: the presenter ends the process
 }
 
-// Frames of a 12-megapixel camera in place of the simulated camera's, while set.
+// The camera's frames counted, or a 12-megapixel camera's in their place.
+std::atomic<int> framesSeen = 0;
 std::atomic<bool> largeFrames = false;
-void largeOrOwnFrame(const void *data, int width, int height, int)
+void countedFrame(const void *data, int width, int height, int)
 {
     static const QByteArray large(4000 * 3000 * 3, char(90));
+    ++framesSeen;
     if (largeFrames)
         presenterView->storeFrame(large.constData(), 4000, 3000);
     else
         presenterView->storeFrame(data, width, height);
-}
-
-bool closeTo(const QRect &a, const QRect &b)
-{
-    return qAbs(a.left() - b.left()) <= 1 && qAbs(a.top() - b.top()) <= 1 &&
-           qAbs(a.right() - b.right()) <= 1 && qAbs(a.bottom() - b.bottom()) <= 1;
 }
 } // namespace
 
@@ -90,10 +107,13 @@ private:
     RecordingLauncher m_launcher;
     std::unique_ptr<Kelvora> m_bar;
     QMainWidget *m_view = nullptr;
+    QByteArray m_photos;
 
-    QWidget *videoArea() const { return m_view->findChild<QWidget *>("widget"); }
+    QComboBox *resolutions() const { return m_view->findChild<QComboBox *>("comboBoxRes"); }
     QPushButton *button(const char *name) const { return m_view->findChild<QPushButton *>(name); }
+    QRect pictureArea() const { return m_view->findChild<QWidget *>("widget")->rect(); }
     void waitForFrameWidth(int width) { QTRY_COMPARE(livePictureItem->pixmap().width(), width); }
+    int photoCount() const { return QDir(QString::fromLocal8Bit(m_photos)).count(); }
     // From another thread: a window cannot send to its own listener.
     void sendCommand(const QByteArray &text)
     {
@@ -111,10 +131,21 @@ private Q_SLOTS:
         m_bar = std::make_unique<Kelvora>();
         m_view = presenterView;
         QVERIFY(m_view);
+        m_photos = m_bar->m_strImagePath;
         // Sized freely, as where no window manager keeps it maximized.
         m_view->setWindowState(Qt::WindowNoState);
         m_view->resize(1920, 1040);
         QVERIFY(QTest::qWaitForWindowExposed(m_view));
+    }
+
+    void init()
+    {
+        fnSetVideoCB(m_view->m_nMainCam, reinterpret_cast<void *>(&countedFrame));
+        largeFrames = false;
+        m_bar->m_strImagePath = m_photos;
+        m_view->m_nDevRotate = 0;
+        resolutions()->setCurrentIndex(0);
+        m_view->OnShowFitSize();
         waitForFrameWidth(640);
     }
 
@@ -137,56 +168,41 @@ private Q_SLOTS:
     {
         QCOMPARE(m_view->m_nMainCam, 0);
         QCOMPARE(m_view->m_nSubCam, 1);
-        QFile log(logFilePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("副头pid=1234, vid=abcd (3)"));
-        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
+        QVERIFY(loggedText().contains("副头pid=1234, vid=abcd (3)"));
         QStringList entries;
-        for (int i = 0; i < list->count(); ++i)
-            entries << list->itemText(i);
+        for (int i = 0; i < resolutions()->count(); ++i)
+            entries << resolutions()->itemText(i);
         QCOMPARE(entries, (QStringList{"3264x2448", "640x480", "1280x720"}));
-        QCOMPARE(list->currentIndex(), 0);
-        QCOMPARE(m_view->windowTitle(), QString("DuzeVovad"));
     }
 
     void placesThePicture()
     {
-        const QRect area = videoArea()->rect();
+        const QRect area = pictureArea();
         QCOMPARE(area.size(), QSize(1920, 1000));
-        m_view->OnShowFitSize();
         QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
-        const float fitRatio = float(fitRect(area, 640, 480).width()) / 640;
-        QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), fitRatio));
-
         m_view->OnShowRealSize();
         QVERIFY(closeTo(pictureOnScreen(), QRect((1920 - 640) / 2, (1000 - 480) / 2, 640, 480)));
 
-        // A camera mounted turned either way: its picture stands upright, fitted
-        // to the height; in real size it stays at its own size, centred.
+        // A camera mounted turned either way: its picture stands upright, its top
+        // row along the right edge or the left one, fitted to the height; in real
+        // size it stays at its own size, centred.
         for (const int mounting : {90, 270}) {
             m_view->m_nDevRotate = mounting;
             m_view->OnShowFitSize();
             QCOMPARE(m_view->m_nRotate, mounting);
             const QRect turned = pictureOnScreen();
-            QVERIFY2(qAbs(turned.height() - 1000) <= 1,
-                     qPrintable(QString::number(turned.height())));
-            QVERIFY(qAbs(turned.width() - 750) <= 1);
-            QVERIFY(qAbs(turned.center().x() - 960) <= 1);
-            // Fitted to the width, then enlarged until the turned height fills the area.
-            QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), 1000.0f / 640));
-
+            QVERIFY(closeTo(turned, QRect(960 - 375, 0, 750, 1000)));
+            const QPoint first = mounting == 90 ? turned.topRight() : turned.bottomLeft();
+            QVERIFY((firstPixelOnScreen() - first).manhattanLength() <= 2);
             m_view->OnShowRealSize();
-            QCOMPARE(m_view->m_nRotate, mounting);
             QVERIFY(closeTo(pictureOnScreen(), QRect(960 - 240, 500 - 320, 480, 640)));
-            QCOMPARE(livePictureItem->keptScale(), 1.0f);
         }
-        m_view->m_nDevRotate = 0;
-        m_view->OnShowFitSize();
-        QCOMPARE(m_view->m_nRotate, 0);
 
         // A new window size places the picture afresh in the new area.
+        m_view->m_nDevRotate = 0;
+        m_view->OnShowFitSize();
         m_view->resize(1000, 494);
-        QVERIFY(closeTo(pictureOnScreen(), fitRect(videoArea()->rect(), 640, 480)));
+        QVERIFY(closeTo(pictureOnScreen(), fitRect(pictureArea(), 640, 480)));
         m_view->resize(1920, 1040);
         QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
     }
@@ -194,52 +210,44 @@ private Q_SLOTS:
     void stillsFollowListAndRotation()
     {
         const QString first = m_view->capturePhoto();
-        QVERIFY(first.startsWith(QString::fromLocal8Bit(m_bar->m_strImagePath) + "/"));
+        QVERIFY(first.startsWith(QString::fromLocal8Bit(m_photos) + "/"));
         QVERIFY(first.endsWith(".jpg"));
         QCOMPARE(stillSize(first), QSize(3264, 2448)); // entry 0 resamples this model
 
-        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
-        list->setCurrentIndex(1); // the same camera resolution, without resampling
-        QCOMPARE(m_view->m_nResIndex, 1);
+        resolutions()->setCurrentIndex(1); // the same camera resolution, without resampling
         QCOMPARE(stillSize(m_view->capturePhoto()), QSize(640, 480));
         m_view->rotateRight();
         QCOMPARE(stillSize(m_view->capturePhoto()), QSize(480, 640));
-        m_view->rotateLeft();
-
-        list->setCurrentIndex(2);
+        resolutions()->setCurrentIndex(2);
         waitForFrameWidth(1280);
         QCOMPARE(stillSize(m_view->capturePhoto()), QSize(1280, 720));
-        list->setCurrentIndex(1);
-        waitForFrameWidth(640);
     }
 
     void obeysTheAnnotationProgram()
     {
-        m_view->OnShowFitSize();
         const float fitted = livePictureItem->keptScale();
         sendCommand("ZommOut");
         QVERIFY(qFuzzyCompare(livePictureItem->keptScale(), fitted * 1.2f));
         sendCommand("ZommIn");
         QVERIFY(qAbs(livePictureItem->keptScale() - fitted) < 1e-5);
 
-        const int stills = QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count();
-        sendCommand("Photo RotateR");
+        const int stills = photoCount();
+        sendCommand("Photo RotateR"); // the turn comes first and alone
         QCOMPARE(m_view->m_nRotate, 90);
-        QCOMPARE(QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count(), uint(stills));
+        QCOMPARE(photoCount(), stills);
         sendCommand("Photo");
-        QCOMPARE(QDir(QString::fromLocal8Bit(m_bar->m_strImagePath)).count(), uint(stills + 1));
-        m_view->rotateLeft();
+        QCOMPARE(photoCount(), stills + 1);
 
-        // Frozen, a new resolution changes nothing on screen until unfrozen.
+        // Frozen, frames keep coming but none reaches the screen until unfrozen.
         sendCommand("FreeZe");
-        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
-        list->setCurrentIndex(2);
-        QTest::qWait(300); // frames at 30 fps would have arrived
+        QSignalSpy announced(m_view, &QMainWidget::frameChange);
+        resolutions()->setCurrentIndex(2);
+        const int seen = framesSeen;
+        QTRY_VERIFY(framesSeen >= seen + 5);
+        QCOMPARE(announced.count(), 0);
         QCOMPARE(livePictureItem->pixmap().width(), 640);
         sendCommand("FreeZe");
         waitForFrameWidth(1280);
-        list->setCurrentIndex(1);
-        waitForFrameWidth(640);
     }
 
     void commandBarAndModes()
@@ -247,9 +255,8 @@ private Q_SLOTS:
         m_view->resize(1000, 494);
         QCOMPARE(button("pushButtonSettings")->geometry(), QRect(74, 0, 40, 40));
         QCOMPARE(button("pushButtonSpotlight")->pos(), QPoint(928, 0));
-        QCOMPARE(m_view->findChild<QComboBox *>("comboBoxRes")->pos(), QPoint(377, 4));
+        QCOMPARE(resolutions()->pos(), QPoint(377, 4));
         QCOMPARE(button("pushButtonCapture")->iconSize(), QSize(38, 38));
-        QVERIFY(button("pushButtonCapture")->text().isEmpty());
         QVERIFY(!button("pushButtonOpenFolder")->isVisible());
 
         QPushButton *text = button("pushButtonMin");
@@ -257,17 +264,15 @@ private Q_SLOTS:
         QCOMPARE(text->toolTip(), QString("图片模式"));
         m_view->resize(1100, 494); // the bar puts its own icon and tooltip back
         QCOMPARE(text->toolTip(), QString("文本模式"));
-        QVERIFY(text->isChecked());
         text->click();
-        QCOMPARE(text->toolTip(), QString("文本模式"));
+        QVERIFY(!text->isChecked());
         m_view->resize(1920, 1040);
 
-        m_view->OnShowRealSize();
+        m_view->OnShowRealSize(); // the indicator shows the scale against real size
         m_view->OnZoomIn();
         QGraphicsTextItem *indicator = nullptr;
         for (QGraphicsItem *item : livePictureItem->scene()->items())
-            if (auto *textItem = dynamic_cast<QGraphicsTextItem *>(item))
-                indicator = textItem;
+            indicator = indicator ? indicator : dynamic_cast<QGraphicsTextItem *>(item);
         QVERIFY(indicator && indicator->isVisible());
         QCOMPARE(indicator->toPlainText(), QString("120%"));
         QTRY_VERIFY(!indicator->isVisible()); // six ticks of 200 ms later
@@ -275,7 +280,6 @@ private Q_SLOTS:
 
     void fullScreenAlternates()
     {
-        const QSize before = m_view->size();
         m_view->resize(m_view->screen()->availableGeometry().size());
         const QSize work = m_view->size();
         m_view->OnFullSrn();
@@ -284,7 +288,7 @@ private Q_SLOTS:
         m_view->OnFullSrn();
         QCOMPARE(m_view->size(), work);
         m_view->setWindowState(Qt::WindowNoState);
-        m_view->resize(before);
+        m_view->resize(1920, 1040);
     }
 
     void barcodeLinkOpens()
@@ -295,127 +299,96 @@ private Q_SLOTS:
         QCOMPARE(m_launcher.m_launches[0].target, QString("http://kelvora.example/scan?id=42"));
     }
 
+    // A failed still is told once, and the snapshot window neither waits for its
+    // file nor starts a drag.
     void snapshotWithoutStillStartsNoDrag()
     {
-        const QByteArray photos = m_bar->m_strImagePath;
-        m_bar->m_strImagePath = photos + "/missing/folder";
+        m_bar->m_strImagePath = m_photos + "/missing/folder";
         QSnapWidget *snap = m_view->snapWidget();
         const qsizetype messages = m_dialogs.m_messages.size();
-        snap->mouseClick(); // returns after its bounded wait, without a drag
-        m_bar->m_strImagePath = photos;
-        // The user is told once, naming the file.
+        QElapsedTimer pressed;
+        pressed.start();
+        snap->mouseClick();
+        QVERIFY(pressed.elapsed() < QSnapWidget::stillWaitMs);
         QCOMPARE(m_dialogs.m_messages.size(), messages + 1);
         QVERIFY(m_dialogs.m_messages.last().startsWith(
-            "提示|照片无法保存: " + QString::fromLocal8Bit(photos) + "/missing/folder/"));
+            "提示|照片无法保存: " + QString::fromLocal8Bit(m_photos) + "/missing/folder/"));
         QCOMPARE(snap->cursor().shape(), Qt::OpenHandCursor);
-        QFile log(logFilePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray lines = log.readAll();
-        QVERIFY(lines.contains("拍照失败: " + photos + "/missing/folder/"));
-        QVERIFY(lines.contains("抓图未生成文件, 不拖动: " + photos + "/missing/folder/"));
+        QVERIFY(loggedText().contains("拍照失败: " + m_photos + "/missing/folder/"));
     }
 
     // The panel spans the camera's own zoom range; its buttons stop at the ends
     // and every value reaches the camera.
     void focusPanelDrivesTheCameraZoom()
     {
-        QPushButton *focus = button("pushButtonFocus");
         QWidget *panel = m_view->focusWidget();
         auto *slider = panel->findChild<QSlider *>("horizontalSlider");
-        auto *text = panel->findChild<QLineEdit *>("lineEditVal");
         auto *add = panel->findChild<QPushButton *>("pushButtonAdd");
         auto *sub = panel->findChild<QPushButton *>("pushButtonSub");
         const auto cameraZoom = [this] { return fnGetCameraControl(m_view->m_nMainCam, 5, 5); };
-        focus->click();
+        m_view->setZoomValue(50, false);
+        button("pushButtonFocus")->click();
         QVERIFY(panel->isVisible());
-        QFile log(logFilePath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("lMin = 0, lMax = 100, val = 50 step = 10"));
-        QCOMPARE(slider->minimum(), 0);
         QCOMPARE(slider->maximum(), 100);
-        QCOMPARE(slider->value(), 50);
-        QCOMPARE(text->text(), QString("50"));
-
+        QCOMPARE(panel->findChild<QLineEdit *>("lineEditVal")->text(), QString("50"));
         add->click();
-        QCOMPARE(slider->value(), 60);
         QCOMPARE(cameraZoom(), 60);
         for (int press = 0; press < 8; ++press)
             sub->click();
-        QCOMPARE(text->text(), QString("0"));
         QCOMPARE(cameraZoom(), 0);
         for (int press = 0; press < 12; ++press)
             add->click();
-        QCOMPARE(text->text(), QString("100"));
         QCOMPARE(cameraZoom(), 100);
         slider->setValue(35); // a drag passes every value
         QCOMPARE(cameraZoom(), 35);
-
-        focus->click();
+        button("pushButtonFocus")->click();
         QVERIFY(!panel->isVisible());
-        QVERIFY(panel->geometry().contains(
-            panel->findChild<QWidget *>("checkBoxAuto")->geometry().translated(panel->pos())));
-        m_view->setZoomValue(50, false);
     }
 
     void secondaryCameraWindowAndSwap()
     {
-        QDir photos(QString::fromLocal8Bit(m_bar->m_strImagePath));
-        const QStringList before = photos.entryList(QDir::Files);
+        const int stills = photoCount();
         button("pushButtonSubCam")->click();
         QSubCamWidget *sub = m_view->subCamWidget();
         QVERIFY(sub && sub->isVisible());
         QCOMPARE(sub->camera(), m_view->m_nSubCam);
         sub->findChild<QPushButton *>("pushButtonCapture")->click();
-        QCOMPARE(photos.entryList(QDir::Files).size(), before.size() + 1);
-        const QByteArray photoFolder = m_bar->m_strImagePath;
-        m_bar->m_strImagePath = photoFolder + "/missing";
+        QCOMPARE(photoCount(), stills + 1);
+        m_bar->m_strImagePath = m_photos + "/missing";
         sub->findChild<QPushButton *>("pushButtonCapture")->click();
-        m_bar->m_strImagePath = photoFolder;
-        QVERIFY(m_dialogs.m_messages.last().startsWith("提示|照片无法保存: " + photos.path()));
+        QVERIFY(m_dialogs.m_messages.last().startsWith("提示|照片无法保存: " +
+                                                       QString::fromLocal8Bit(m_photos)));
         sub->findChild<QPushButton *>("pushButtonClose")->click();
         QVERIFY(!sub->isVisible());
 
         // The main camera at 1280 x 720, the secondary one at 640 x 480.
-        auto *list = m_view->findChild<QComboBox *>("comboBoxRes");
-        list->setCurrentIndex(2);
+        resolutions()->setCurrentIndex(2);
         waitForFrameWidth(1280);
         button("pushButtonSwitch")->click();
         QVERIFY(sub->isVisible());
         waitForFrameWidth(640);
         button("pushButtonSwitch")->click();
         waitForFrameWidth(1280);
-        list->setCurrentIndex(1);
-        waitForFrameWidth(640);
     }
 
     // A large frame fitted to the screen is drawn from its half-size level at the
     // full frame's place and size; real size and zooming in draw the full frame.
     void largeFramesDrawnFromTheLevelTheScreenNeeds()
     {
-        const QRect area = videoArea()->rect();
-        fnSetVideoCB(m_view->m_nMainCam, reinterpret_cast<void *>(&largeOrOwnFrame));
         largeFrames = true;
-        m_view->OnShowFitSize();
         QTRY_COMPARE(livePictureItem->pixmap().devicePixelRatio(), 0.5);
         QCOMPARE(livePictureItem->pixmap().size(), QSize(2000, 1500));
-        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 4000, 3000)));
+        QVERIFY(closeTo(pictureOnScreen(), QRect(293, 0, 1333, 1000)));
 
         m_view->OnShowRealSize();
         QTRY_COMPARE(livePictureItem->pixmap().width(), 4000);
         QCOMPARE(livePictureItem->pixmap().devicePixelRatio(), 1.0);
-        QVERIFY(
-            closeTo(pictureOnScreen(), QRect((1920 - 4000) / 2, (1000 - 3000) / 2, 4000, 3000)));
 
         m_view->OnShowFitSize();
         QTRY_COMPARE(livePictureItem->pixmap().devicePixelRatio(), 0.5);
         for (int step = 0; step < 3; ++step) // a third of full size, 1.2 times a step
             m_view->OnZoomIn();
         QCOMPARE(livePictureItem->pixmap().devicePixelRatio(), 1.0); // at once, also frozen
-
-        largeFrames = false;
-        m_view->OnShowFitSize();
-        waitForFrameWidth(640);
-        QVERIFY(closeTo(pictureOnScreen(), fitRect(area, 640, 480)));
     }
 };
 

@@ -37,7 +37,7 @@ extern "C" {
 #include "recordinglauncher.h"
 #include "scanner/qfaultdetectdlg.h"
 #include "scanner/qmulticapdialog.h"
-#include "scanner/qsnapwidget.h"
+#include "camera/qsnapwidget.h"
 #include "scanner/qvideowidget.h"
 #include "scanner/textrecognition.h"
 #include "shell/settingsfile.h"

@@ -7,8 +7,8 @@
 #include "platform/windowplacement.h"
 #include "viewing/iconbutton.h"
 
-QSubCamWidget::QSubCamWidget(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::QSubCamWidget>())
+QSubCamWidget::QSubCamWidget(const SettingsStrings &settings, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::QSubCamWidget>()), m_settings(settings)
 {
     ui->setupUi(this);
     WindowPlacement::keepAbove(this);
@@ -56,7 +56,7 @@ void QSubCamWidget::onRotRight()
 // no model resampling and no turn.
 void QSubCamWidget::onCapture()
 {
-    const QByteArray path = newPhotoPath();
+    const QByteArray path = newPhotoPath(m_settings);
     if (!captureStill(m_nCamera, path))
         tellStillNotWritten(path);
 }

@@ -10,17 +10,19 @@
 namespace Ui {
 class QSubCamWidget;
 }
+struct SettingsStrings;
 
 // A small always-on-top window with the live video of the secondary camera (or of
 // the main one while the presenter has swapped them) and buttons to turn it, take
 // a photo and close. Dragged with the left button; a double click maximizes and
-// restores it. Created by the presenter on first use, never destroyed.
+// restores it. Created by the presenter on first use, destroyed with it.
 class QSubCamWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit QSubCamWidget(QWidget *parent = nullptr);
+    // Photos go where the settings say, as the presenter's.
+    explicit QSubCamWidget(const SettingsStrings &settings, QWidget *parent = nullptr);
     ~QSubCamWidget() override;
 
     // The camera this window commands from now on; its video is painted into the
@@ -46,4 +48,5 @@ private:
     bool m_bDragging = false;
     QPoint m_dragOffset;
     int m_nCamera = -1;
+    const SettingsStrings &m_settings;
 };
