@@ -27,12 +27,9 @@ private Q_SLOTS:
 
         const QByteArray both = "abcd&efgh=90|wxyz&1234:270|";
         QTest::newRow("first entry") << both << QByteArray("abcd&efgh") << 90;
-        QTest::newRow("second entry, any separator") << both << QByteArray("wxyz&1234") << 270;
         QTest::newRow("unknown camera") << both << QByteArray("0000&0000") << 0;
         QTest::newRow("no closing bar")
             << QByteArray("abcd&efgh=90") << QByteArray("abcd&efgh") << 0;
-        QTest::newRow("separator only")
-            << QByteArray("abcd&efgh=|") << QByteArray("abcd&efgh") << 0;
         QTest::newRow("number cut at its end")
             << QByteArray("abcd&efgh=90deg|") << QByteArray("abcd&efgh") << 90;
         // The offsets are fixed: a shorter key still reads from 10 bytes on.
