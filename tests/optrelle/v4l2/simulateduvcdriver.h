@@ -16,9 +16,9 @@
 #include <vector>
 
 // Plays the kernel side of UVC cameras for the V4L2 backend: capability and
-// format queries, mmap buffers, and frames the test pushes one by one. A node's
-// descriptor is an eventfd that becomes readable for each pushed frame, so the
-// backend's poll() works unchanged. Frames are YUYV white.
+// format queries, controls, mmap buffers, and frames the test pushes one by one.
+// A node's descriptor is an eventfd that becomes readable for each pushed frame,
+// so the backend's poll() works unchanged. Frames are YUYV white.
 class SimulatedUvcDriver : public optrelle::VideoDeviceIo
 {
 public:
@@ -48,16 +48,13 @@ public:
 
     int openNode(const char *path) override
     {
-        if (openError)
-            return fail(openError);
         for (const Node &node : nodes)
-            if (node.path == path) {
+            if (node.path == path && !openError) {
                 const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC | EFD_SEMAPHORE);
                 m_open[fd] = node;
                 return fd;
             }
-        errno = ENOENT;
-        return -1;
+        return fail(openError ? openError : ENOENT);
     }
 
     void closeNode(int fd) override
@@ -71,15 +68,22 @@ public:
         if (unplugged)
             return fail(ENODEV);
         switch (request) {
-        case VIDIOC_QUERYCAP:
-            return queryCapability(m_open.at(fd), static_cast<v4l2_capability *>(argument));
+        case VIDIOC_QUERYCAP: {
+            auto *capability = static_cast<v4l2_capability *>(argument);
+            const Node &node = m_open.at(fd);
+            std::strncpy(reinterpret_cast<char *>(capability->bus_info), node.bus.c_str(),
+                         sizeof capability->bus_info - 1);
+            capability->device_caps =
+                (node.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
+                V4L2_CAP_STREAMING;
+            capability->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE |
+                                       V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
+            return 0;
+        }
         case VIDIOC_ENUM_FMT: {
             auto *format = static_cast<v4l2_fmtdesc *>(argument);
-            const std::uint32_t formats[] = {V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
-            if (format->index >= 2)
-                return fail(EINVAL);
-            format->pixelformat = formats[format->index];
-            return 0;
+            format->pixelformat = format->index ? V4L2_PIX_FMT_YUYV : V4L2_PIX_FMT_MJPEG;
+            return format->index < 2 ? 0 : fail(EINVAL);
         }
         case VIDIOC_ENUM_FRAMESIZES: {
             auto *size = static_cast<v4l2_frmsizeenum *>(argument);
@@ -87,8 +91,8 @@ public:
             if (size->index >= sizes.size())
                 return fail(EINVAL);
             size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-            size->discrete.width = std::uint32_t(sizes[size->index].width);
-            size->discrete.height = std::uint32_t(sizes[size->index].height);
+            size->discrete = {std::uint32_t(sizes[size->index].width),
+                              std::uint32_t(sizes[size->index].height)};
             return 0;
         }
         case VIDIOC_S_FMT: {
@@ -96,18 +100,16 @@ public:
                 return fail(formatError);
             auto &pix = static_cast<v4l2_format *>(argument)->fmt.pix;
             streamedFormat = pix.pixelformat;
-            m_width = pix.width;
-            m_height = pix.height;
             pix.bytesperline = pix.width * 2;
             pix.sizeimage = pix.width * pix.height * 2;
+            m_frameBytes = pix.sizeimage;
             m_streamFd = fd;
             return 0;
         }
-        case VIDIOC_REQBUFS: {
-            auto *request = static_cast<v4l2_requestbuffers *>(argument);
-            m_buffers.assign(request->count, std::vector<std::uint8_t>(m_width * m_height * 2));
+        case VIDIOC_REQBUFS:
+            m_buffers.assign(static_cast<v4l2_requestbuffers *>(argument)->count,
+                             std::vector<std::uint8_t>(m_frameBytes));
             return 0;
-        }
         case VIDIOC_QUERYBUF: {
             auto *buffer = static_cast<v4l2_buffer *>(argument);
             buffer->length = std::uint32_t(m_buffers.at(buffer->index).size());
@@ -125,10 +127,7 @@ public:
         case VIDIOC_QUERYCTRL: {
             auto *query = static_cast<v4l2_queryctrl *>(argument);
             const v4l2_queryctrl *found = findControl(query->id);
-            if (!found)
-                return fail(EINVAL);
-            *query = *found;
-            return 0;
+            return found ? (*query = *found, 0) : fail(EINVAL);
         }
         case VIDIOC_QUERYMENU: {
             auto *item = static_cast<v4l2_querymenu *>(argument);
@@ -166,46 +165,18 @@ private:
     // brightness, white balance, power-line menu, a disabled one, zoom.
     static const v4l2_queryctrl *findControl(std::uint32_t id)
     {
-        static const v4l2_queryctrl controls[] = {
-            {V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0, 0, {}},
-            {V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 1, 0, 0, {}},
-            {V4L2_CID_AUTO_WHITE_BALANCE,
-             V4L2_CTRL_TYPE_BOOLEAN,
-             "White Balance, Auto",
-             0,
-             1,
-             1,
-             1,
-             0,
-             {}},
-            {V4L2_CID_POWER_LINE_FREQUENCY,
-             V4L2_CTRL_TYPE_MENU,
-             "Power Line Frequency",
-             0,
-             2,
-             1,
-             2,
-             0,
-             {}},
-            {V4L2_CID_SHARPNESS,
-             V4L2_CTRL_TYPE_INTEGER,
-             "Sharpness",
-             0,
-             7,
-             1,
-             3,
-             V4L2_CTRL_FLAG_DISABLED,
-             {}},
-            {V4L2_CID_ZOOM_ABSOLUTE,
-             V4L2_CTRL_TYPE_INTEGER,
-             "Zoom, Absolute",
-             100,
-             500,
-             10,
-             100,
-             0,
-             {}},
+        using C = v4l2_queryctrl;
+        // clang-format off
+        static const C controls[] = {
+            C{V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0, 0, {}},
+            C{V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 1, 0, 0, {}},
+            C{V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Auto", 0, 1, 1, 1, 0, {}},
+            C{V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 2, 0, {}},
+            C{V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharpness", 0, 7, 1, 3, V4L2_CTRL_FLAG_DISABLED, {}},
+            C{V4L2_CID_ZOOM_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Zoom, Absolute", 100, 500, 10, 100, 0, {}},
         };
+
+        // clang-format on
         const bool next = id & V4L2_CTRL_FLAG_NEXT_CTRL;
         id &= ~V4L2_CTRL_FLAG_NEXT_CTRL;
         for (const v4l2_queryctrl &control : controls)
@@ -226,17 +197,7 @@ private:
         [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
     }
 
-    int queryCapability(const Node &node, v4l2_capability *capability)
-    {
-        std::strncpy(reinterpret_cast<char *>(capability->bus_info), node.bus.c_str(),
-                     sizeof capability->bus_info - 1);
-        capability->device_caps = node.metadata ? V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING
-                                                : V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
-        capability->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE |
-                                   V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
-        return 0;
-    }
-
+    // The next queued buffer filled with a white frame, once one was pushed.
     int dequeue(int fd, v4l2_buffer *buffer)
     {
         std::uint64_t token = 0;
@@ -256,8 +217,7 @@ private:
 
     std::map<int, Node> m_open;
     int m_streamFd = -1;
-    std::uint32_t m_width = 0;
-    std::uint32_t m_height = 0;
+    std::size_t m_frameBytes = 0;
     std::vector<std::vector<std::uint8_t>> m_buffers;
     std::deque<std::uint32_t> m_queued;
 };
