@@ -89,10 +89,8 @@ private Q_SLOTS:
         }
         qunsetenv("XDG_RUNTIME_DIR");
         QCOMPARE(CopyData::socketFolder(), QString("/tmp/copydata-%1/").arg(geteuid()));
-    }
 
-    void foreignSocketFolderIsRefused()
-    {
+        // A folder not plainly ours is not used at all; the case needing root comes last.
         for (const QString kind : {"symlink", "plain file", "folder of another user"}) {
             QTemporaryDir runtime;
             const QString folder = runtime.filePath("copydata");
@@ -128,10 +126,6 @@ private Q_SLOTS:
         QCOMPARE(peer.texts(), QByteArrayList({"Exit", largest}));
         QCOMPARE(peer.senderWindows().first(), 0x1234u);
         QVERIFY(!findWindow("Nobody") && !sendCopyData("Nobody", 0x1234, "ClearSrn"));
-        // Listens but never accepts nor answers, like a peer whose loop is stuck.
-        QLocalServer hung;
-        QVERIFY(hung.listen(CopyData::socketPath("Hung")));
-        QVERIFY(!sendCopyData("Hung", 0x1234, "ClearSrn", 300));
     }
 
     // Anything a peer may send: complete records are answered, the rest dropped.

@@ -173,25 +173,6 @@ private Q_SLOTS:
         QCOMPARE(QCompView::lastPinchRatio, 1.0);
     }
 
-    // A zero start distance gives no ratio; fingers brought together give 0.
-    void unusableRatiosApplyNothing()
-    {
-        const QPoint cases[][3] = {{{100, 100}, {100, 100}, {20, 0}},
-                                   {{100, 100}, {200, 100}, {50, 0}}};
-        for (const auto &[start, end, moved] : cases) {
-            ShownStage shown(StageView::Compare);
-            QVERIFY(QTest::qWaitForWindowExposed(&shown.host));
-            QWidget *viewport = shown.stage.view->viewport();
-            QTest::touchEvent(viewport, m_touchScreen).press(0, start).press(1, end);
-            QTest::touchEvent(viewport, m_touchScreen).move(0, start + moved).move(1, end - moved);
-            QVERIFY(shown.stage.item->transform().isIdentity());
-            QVERIFY(m_reports.isEmpty());
-            QTest::touchEvent(viewport, m_touchScreen)
-                .release(0, start + moved)
-                .release(1, end - moved);
-        }
-    }
-
     void turnFollowsTheFingers()
     {
         // 5 degrees clockwise, and 5 anticlockwise, which is 355.
