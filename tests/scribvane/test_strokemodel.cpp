@@ -43,59 +43,39 @@ class TestStrokeModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void undoRedoAndClear()
+    void undoRedoEraseAndClear()
     {
         StrokeModel model;
         model.setTool(InkTool::Pen);
-        for (int i = 0; i < 3; ++i)
-            drawStroke(model, {{10.0, 10.0 + i * 20}, {100.0, 10.0 + i * 20}});
-        QCOMPARE(model.strokes().size(), 3);
-        QVERIFY(model.undo());
-        QVERIFY(model.undo());
-        QCOMPARE(model.strokes().size(), 1);
+        for (const qreal y : {10.0, 100.0, 200.0})
+            drawStroke(model, {{10.0, y}, {200.0, y}});
+        QVERIFY(model.undo() && model.undo());
         QVERIFY(model.redo());
-        QCOMPARE(model.strokes().size(), 2);
-        QCOMPARE(model.strokes().last().points.first(), QPointF(10, 30));
-
+        QCOMPARE(model.strokes().last().points.first(), QPointF(10, 100));
         // A new stroke after an undo forgets what could be redone.
-        drawStroke(model, {{5, 5}, {50, 50}});
-        QVERIFY(!model.canRedo());
+        drawStroke(model, {{10, 200}, {200, 200}});
         QVERIFY(!model.redo());
 
-        QVERIFY(model.clear());
-        QVERIFY(model.strokes().isEmpty());
-        QVERIFY(!model.clear());
-        QVERIFY(model.undo());
-        QCOMPARE(model.strokes().size(), 3);
-
-        // Without a tool a drag leaves nothing.
-        model.setTool(InkTool::None);
-        QVERIFY(model.begin({1, 1}).isEmpty());
-        model.extend({9, 9});
-        model.end();
-        QCOMPARE(model.strokes().size(), 3);
-    }
-
-    void eraserTakesWholeStrokesInOneStep()
-    {
-        StrokeModel model;
-        model.setTool(InkTool::Pen);
-        drawStroke(model, {{10, 10}, {200, 10}});
-        drawStroke(model, {{10, 100}, {200, 100}});
-        drawStroke(model, {{10, 200}, {200, 200}});
-
+        // An eraser gesture takes whole strokes, all it touches in one step, and one
+        // touching nothing is no step.
         model.setTool(InkTool::Eraser);
-        drawStroke(model, {{100, 250}, {100, 280}}); // touches nothing
-        QCOMPARE(model.strokes().size(), 3);
-        QVERIFY(model.undo()); // the last pen stroke, not the empty eraser gesture
-        QCOMPARE(model.strokes().size(), 2);
-        QVERIFY(model.redo());
-
-        // One gesture over the first two strokes.
+        drawStroke(model, {{100, 250}, {100, 280}});
         drawStroke(model, {{100, 0}, {100, 50}, {100, 110}});
         QCOMPARE(model.strokes().size(), 1);
         QCOMPARE(model.strokes().first().points.first(), QPointF(10, 200));
         QVERIFY(model.undo());
+        QCOMPARE(model.strokes().size(), 3);
+        QVERIFY(model.undo());
+        QCOMPARE(model.strokes().size(), 2);
+        QVERIFY(model.redo());
+
+        QVERIFY(model.clear());
+        QVERIFY(!model.clear());
+        QVERIFY(model.undo());
+        QCOMPARE(model.strokes().size(), 3);
+        // Without a tool a drag leaves nothing.
+        model.setTool(InkTool::None);
+        drawStroke(model, {{1, 1}, {9, 9}});
         QCOMPARE(model.strokes().size(), 3);
     }
 
@@ -108,59 +88,41 @@ private Q_SLOTS:
         const QPainterPath path = StrokeModel::smoothPath(points);
         QCOMPARE(path.elementAt(0), points.first());
         QCOMPARE(QPointF(path.currentPosition()), points.last());
-        QCOMPARE(sharpestTurn(QPolygonF(points)), 90.0);
-        const QPolygonF curve = path.toSubpathPolygons().first();
-        // Flattened, the curve turns only a little at each of its many small steps.
-        QVERIFY2(sharpestTurn(curve) < 30, qPrintable(QString::number(sharpestTurn(curve))));
-        // It passes through the midpoints between the samples.
-        for (qsizetype i = 1; i < points.size(); ++i) {
-            const QPointF middle = (points[i - 1] + points[i]) / 2;
-            QVERIFY(std::any_of(curve.begin(), curve.end(),
-                                [&](QPointF p) { return QLineF(p, middle).length() < 0.5; }));
-        }
-    }
-
-    void damageCoversEveryChangedPixel_data()
-    {
-        QTest::addColumn<int>("tool");
-        QTest::addColumn<qreal>("pressure");
-        QTest::newRow("pen") << int(InkTool::Pen) << 1.0;
-        QTest::newRow("pen pressed lightly") << int(InkTool::Pen) << 0.3;
-        QTest::newRow("highlighter") << int(InkTool::Highlighter) << 1.0;
-        QTest::newRow("line") << int(InkTool::Line) << 1.0;
+        const qreal turn = sharpestTurn(path.toSubpathPolygons().first());
+        QVERIFY2(turn < 30, qPrintable(QString::number(turn)));
     }
 
     void damageCoversEveryChangedPixel()
     {
-        QFETCH(int, tool);
-        QFETCH(qreal, pressure);
-        StrokeModel model;
-        model.setTool(InkTool(tool));
-        model.setWidthIndex(2);
-        const QList<QPointF> path = {{20, 20}, {60, 30}, {120, 90}, {130, 200}, {300, 250}};
-        QRectF area = model.begin(path.first(), pressure);
-        QImage before = render(model);
-        for (qsizetype i = 1; i < path.size(); ++i) {
-            area = model.extend(path[i], pressure);
-            const QImage after = render(model);
-            for (int y = 0; y < after.height(); ++y) {
-                for (int x = 0; x < after.width(); ++x) {
-                    if (after.pixel(x, y) != before.pixel(x, y))
-                        QVERIFY2(area.contains(QPointF(x + 0.5, y + 0.5)),
-                                 qPrintable(QStringLiteral("step %1: (%2, %3) changed outside")
-                                                .arg(i)
-                                                .arg(x)
-                                                .arg(y)));
+        for (const auto &[tool, pressure] : {std::pair{InkTool::Pen, 1.0},
+                                             {InkTool::Pen, 0.3},
+                                             {InkTool::Highlighter, 1.0},
+                                             {InkTool::Line, 1.0}}) {
+            StrokeModel model;
+            model.setTool(tool);
+            model.setWidthIndex(2);
+            const QList<QPointF> path = {{20, 20}, {60, 30}, {120, 90}, {130, 200}, {300, 250}};
+            QRectF area = model.begin(path.first(), pressure);
+            QImage before = render(model);
+            for (qsizetype i = 1; i < path.size(); ++i) {
+                area = model.extend(path[i], pressure);
+                const QImage after = render(model);
+                for (int y = 0; y < after.height(); ++y) {
+                    const auto *was = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+                    const auto *is = reinterpret_cast<const QRgb *>(after.constScanLine(y));
+                    for (int x = 0; x < after.width(); ++x)
+                        if (is[x] != was[x] && !area.contains(QPointF(x + 0.5, y + 0.5)))
+                            QFAIL(qPrintable(QString("tool %1 step %2: (%3, %4) outside")
+                                                 .arg(int(tool))
+                                                 .arg(i)
+                                                 .arg(x)
+                                                 .arg(y)));
                 }
+                before = after;
             }
-            before = after;
+            // The damage of a step is the stroke's tail, not all of it.
+            QVERIFY(tool == InkTool::Line || area.width() < 250);
         }
-        // The damage of a step is the stroke's tail, not all of it.
-        if (InkTool(tool) != InkTool::Line)
-            QVERIFY(area.width() < 250);
-        model.end();
-        QCOMPARE(model.strokes().size(), 1);
-        QCOMPARE(model.strokes().first().points.size(), InkTool(tool) == InkTool::Line ? 2 : 5);
     }
 
     void inkLooksAsChosen()
@@ -169,9 +131,9 @@ private Q_SLOTS:
         model.setTool(InkTool::Highlighter);
         model.setColourIndex(1);
         drawStroke(model, {{50, 150}, {350, 150}});
-        QColor mark = render(model).pixelColor(200, 150);
+        const QColor mark = render(model).pixelColor(200, 150);
         QVERIFY2(mark.alpha() > 0 && mark.alpha() < 128, "a highlighter is translucent");
-        QCOMPARE(mark.blue() > mark.red(), true);
+        QVERIFY(mark.blue() > mark.red());
 
         // A light touch draws thinner than a firm one.
         const auto inkedRows = [](qreal pressure) {

@@ -1,6 +1,7 @@
 // The comparison window, its cells and the image viewer, headless, with the
 // launcher and the presenter on a simulated camera. The presenter is frozen, so
-// the tests hand the comparison window its frames themselves.
+// the tests hand the comparison window its frames themselves. The layouts seen on
+// a screen are in compare_e2e.sh; here are the cases a script cannot set up.
 
 #include <QApplication>
 #include <QGraphicsScene>
@@ -21,7 +22,6 @@
 #include "common/programwide.h"
 #include "recordingdialogs.h"
 #include "recordinglauncher.h"
-#include "viewing/comparegrid.h"
 #include "viewing/picturestage.h"
 #include "viewing/qcellitem.h"
 #include "viewing/qcompareimage.h"
@@ -36,11 +36,11 @@ QPixmap framePainted(const QColor &colour, int width = 640, int height = 480)
     return frame;
 }
 
-bool closeTo(const QRectF &a, const QRect &b)
+bool fittedIn(const QImageItem *item, const QRect &area, int width, int height)
 {
-    const QRect r = a.toAlignedRect();
-    return qAbs(r.left() - b.left()) <= 1 && qAbs(r.top() - b.top()) <= 1 &&
-           qAbs(r.right() - b.right()) <= 1 && qAbs(r.bottom() - b.bottom()) <= 1;
+    const QRect r = item->sceneBoundingRect().toAlignedRect(), b = fitRect(area, width, height);
+    return (r.topLeft() - b.topLeft()).manhattanLength() <= 2 &&
+           (r.bottomRight() - b.bottomRight()).manhattanLength() <= 2;
 }
 
 float fitRatio(const QRect &area, int width, int height)
@@ -66,7 +66,7 @@ private:
     QCompareImage *m_compare = nullptr;
     QImageViewWidget *m_viewer = nullptr;
 
-    QPushButton *button(QWidget *in, const char *name) const
+    static QPushButton *button(QWidget *in, const char *name)
     {
         return in->findChild<QPushButton *>(name);
     }
@@ -80,25 +80,24 @@ private:
                 return static_cast<QImageItem *>(each);
         return nullptr;
     }
+    void openInCell(QCellItem *target, const QString &file)
+    {
+        m_dialogs.m_chosenFile = file;
+        button(target, "pushButtonOpen")->click();
+    }
     QString pictureFile(const char *name, int width, int height)
     {
         const QString path = m_files.filePath(name);
         framePainted(Qt::darkCyan, width, height).save(path);
         return path;
     }
-    void openInCell(QCellItem *target, const QString &file)
-    {
-        m_dialogs.m_chosenFile = file;
-        button(target, "pushButtonOpen")->click();
-    }
-    // The plain window at a size whose cell host is the given size (the bar is 40 high),
+    // The plain window whose cell host (the bar is 40 high) has the given size,
     // laid out by the given button.
     void showWithHost(const QSize &host, const char *layout)
     {
         m_compare->showMode(0);
         m_compare->resize(host + QSize(0, 40));
         QVERIFY(QTest::qWaitForWindowExposed(m_compare));
-        QCOMPARE(m_compare->findChild<QWidget *>("widget")->size(), host);
         button(m_compare, layout)->click();
     }
 
@@ -114,8 +113,6 @@ private Q_SLOTS:
                 m_compare = compare;
         m_viewer = m_bar->m_pImageViewWidget;
         QVERIFY(m_compare && m_viewer);
-        QVERIFY(m_compare->isHidden() && m_viewer->isHidden());
-        QCOMPARE(m_compare->windowTitle(), QString("同屏对比"));
         // Sized freely below, as where no window manager keeps it maximized.
         m_compare->setWindowState(Qt::WindowNoState);
         QTRY_VERIFY(!livePictureItem->pixmap().isNull());
@@ -124,18 +121,15 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_bar.reset(); }
 
-    void cleanup()
+    void init()
     {
         m_viewer->hide();
         presenterView->m_nDevRotate = 0;
     }
 
-    void layoutButtonsLayOutTheGrid()
+    void layoutsAndResizes()
     {
         const std::tuple<const char *, QSize, QList<QRect>> layouts[] = {
-            {"pushButton4Cell",
-             {1292, 800},
-             {{40, 0, 600, 400}, {640, 0, 600, 400}, {40, 400, 600, 400}, {640, 400, 600, 400}}},
             {"pushButton3Cell",
              {1000, 600},
              {{40, 0, 302, 600}, {342, 0, 302, 600}, {644, 0, 302, 600}}},
@@ -148,70 +142,18 @@ private Q_SLOTS:
                 cells.append(each->geometry());
             QCOMPARE(cells, expected);
         }
-        QVERIFY(compareGridCells(5, QSize(1292, 800)).isEmpty()); // no layout, no places
-    }
 
-    void sixteenCellsThenPresenterAndLauncherComparison()
-    {
-        // A resize rebuilds the sixteen cells empty.
+        // A resize rebuilds the cells empty.
         showWithHost(QSize(1292, 800), "pushButton16Cell");
-        QCOMPARE(m_compare->cells().size(), 16);
-        QCOMPARE(cell(15)->geometry(), QRect(40 + 3 * 300, 600, 300, 200));
         openInCell(cell(0), pictureFile("resize.png", 400, 300));
         const QPointer<QCellItem> old = cell(0);
         m_compare->resize(1000, 640);
         QVERIFY(old.isNull());
-        QCOMPARE(m_compare->cells().size(), 16);
         QCOMPARE(cell(15)->geometry(), QRect(40 + 3 * 227, 450, 227, 150));
-        for (QCellItem *each : m_compare->cells())
-            QVERIFY(each->pictureItem()->pixmap().isNull() && each->fileName().isEmpty());
-
-        // The presenter's button pairs a fresh still with the live picture; the cells
-        // take the bar's room too.
-        m_compare->resize(1292, 840);
-        m_compare->hide();
-        presenterView->show();
-        button(presenterView, "pushButtonComp")->click();
-        QVERIFY(presenterView->isHidden() && m_compare->isVisible());
-        QCOMPARE(m_compare->cells().size(), 2);
-        QVERIFY(m_compare->findChild<QWidget *>("widget_2")->isHidden());
-        QCOMPARE(cell(1)->geometry(), QRect(40 + 600, 0, 600, 840));
-
-        QCellItem *still = cell(0);
-        const QString photos = QString::fromLocal8Bit(m_bar->m_strImagePath);
-        QVERIFY2(still->fileName().startsWith(photos + "/"), qPrintable(still->fileName()));
-        const QSize stillSize = QImage(still->fileName()).size();
-        QCOMPARE(still->pictureItem()->pixmap().size(), stillSize);
-        QVERIFY(
-            closeTo(still->pictureItem()->sceneBoundingRect(),
-                    fitRect(still->pictureArea()->rect(), stillSize.width(), stillSize.height())));
-
-        // The live cell: no buttons, the bar left empty, its first frame fitted to
-        // the picture area, so none of it lies under the bar.
-        QCellItem *live = cell(1);
-        QVERIFY(live->m_bLive);
-        QVERIFY(!button(live, "pushButtonOpen")->isVisible());
-        QVERIFY(!button(live, "pushButtonFullSrn")->isVisible());
-        QVERIFY(live->findChild<QWidget *>("widget")->isVisible());
-        const QPixmap frame = framePainted(Qt::red);
-        m_compare->showLiveImage(frame, false);
-        QVERIFY(shows(live->pictureItem(), frame));
-        QVERIFY(closeTo(live->pictureItem()->sceneBoundingRect(),
-                        fitRect(live->pictureArea()->rect(), 640, 480)));
-
-        m_compare->resize(1292, 880);
-        QCOMPARE(m_compare->cells().size(), 16);
-        QVERIFY(!cell(1)->m_bLive && cell(0)->fileName().isEmpty());
-
-        // The launcher's own button: two empty cells with the bar.
-        m_bar->findChild<QPushButton *>("pushButtonCompare")->click();
-        QCOMPARE(m_compare->cells().size(), 2);
-        QVERIFY(m_compare->findChild<QWidget *>("widget_2")->isVisible());
-        QVERIFY(!cell(0)->m_bLive && !cell(1)->m_bLive && cell(0)->fileName().isEmpty());
-        QCOMPARE(cell(1)->geometry(), QRect(40 + 600, 0, 600, 840));
+        QVERIFY(cell(0)->pictureItem()->pixmap().isNull() && cell(0)->fileName().isEmpty());
 
         // A window resized while hidden rebuilds its remembered single cell when it
-        // is shown; the pairing still gets its two.
+        // is shown; the pairing with the live picture still gets its two.
         button(m_compare, "pushButton1Cell")->click();
         m_compare->hide();
         m_compare->resize(1000, 640);
@@ -219,6 +161,12 @@ private Q_SLOTS:
         QCOMPARE(m_compare->cells().size(), 2);
         QVERIFY(cell(1)->m_bLive && !cell(0)->fileName().isEmpty());
         QCOMPARE(cell(1)->geometry(), QRect(40 + 454, 0, 454, 640));
+        // The live cell has no buttons of its own; its first frame is fitted.
+        QVERIFY(!button(cell(1), "pushButtonOpen")->isVisible());
+        const QPixmap frame = framePainted(Qt::red);
+        m_compare->showLiveImage(frame, false);
+        QVERIFY(shows(cell(1)->pictureItem(), frame));
+        QVERIFY(fittedIn(cell(1)->pictureItem(), cell(1)->pictureArea()->rect(), 640, 480));
     }
 
     void liveCellInFullScreenFeedsTheViewer()
@@ -226,12 +174,8 @@ private Q_SLOTS:
         for (const bool byReturnIcon : {false, true}) {
             showWithHost(QSize(1292, 800), "pushButton2Cell");
             // Without a live cell a frame changes nothing.
-            openInCell(cell(0), pictureFile("still.png", 400, 300));
-            const qint64 shown = cell(0)->pictureItem()->pixmap().cacheKey();
             m_compare->showLiveImage(framePainted(Qt::red), true);
-            QCOMPARE(cell(0)->pictureItem()->pixmap().cacheKey(), shown);
             QVERIFY(cell(1)->pictureItem()->pixmap().isNull());
-            QVERIFY(m_viewer->isHidden());
 
             QCellItem *live = cell(1);
             button(live, "pushButtonCam")->click();
@@ -244,11 +188,8 @@ private Q_SLOTS:
             const QPixmap second = framePainted(Qt::green);
             m_compare->showLiveImage(second, true);
             QImageItem *picture = viewerItem(true);
-            QVERIFY(shows(picture, second));
-            QVERIFY(closeTo(picture->sceneBoundingRect(),
-                            fitRect(QRect(QPoint(0, 0), viewerView()->size()), 640, 480)));
-            QVERIFY(shows(live->pictureItem(), first));
-            QCOMPARE(m_viewer->m_pCell.data(), live);
+            QVERIFY(shows(picture, second) && shows(live->pictureItem(), first));
+            QVERIFY(fittedIn(picture, QRect(QPoint(0, 0), viewerView()->size()), 640, 480));
 
             if (byReturnIcon) {
                 const QPoint icon =
@@ -258,33 +199,17 @@ private Q_SLOTS:
                 button(m_viewer, "pushButtonClose")->click();
             }
             QVERIFY(m_viewer->isHidden());
-            QVERIFY(!live->m_bFullScreen);
             const QPixmap third = framePainted(Qt::blue);
             m_compare->showLiveImage(third, false);
-            QVERIFY(shows(live->pictureItem(), third));
-            QVERIFY(shows(picture, second));
+            QVERIFY(shows(live->pictureItem(), third) && shows(picture, second));
 
             // Rebuilding the grid while the viewer shows the live cell, then hiding the
             // viewer, must not write into the destroyed cell.
             button(live, "pushButtonFullSrn")->click();
-            m_compare->showLiveImage(framePainted(Qt::red), false);
-            QVERIFY(m_viewer->m_pCell);
             button(m_compare, "pushButton4Cell")->click();
             QVERIFY(m_viewer->m_pCell.isNull());
             m_viewer->hide();
-            QVERIFY(m_viewer->isHidden());
         }
-    }
-
-    void viewerGeometry()
-    {
-        m_viewer->resize(1920, 1040);
-        m_viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_viewer));
-        QCOMPARE(viewerView()->geometry(), QRect(40, 0, 1828, 1040));
-        QCOMPARE(button(m_viewer, "pushButtonClose")->pos(), QPoint(1900, 0));
-        QCOMPARE(viewerView()->scene()->sceneRect(), QRectF(0, 0, 1920, 1040));
-        QCOMPARE(viewerItem(false)->offset(), QPointF(928, 980));
     }
 
     void openedFileFitsAfreshWheelZoomsEmptyShowsNothing()
@@ -294,25 +219,19 @@ private Q_SLOTS:
         openInCell(target, pictureFile("tall.png", 300, 800));
         button(target, "pushButtonZoomIn")->click();
         button(target, "pushButtonRotRight")->click();
-
         openInCell(target, pictureFile("wide.png", 900, 300));
         const QRect area = target->pictureArea()->rect();
         const float fitted = fitRatio(area, 900, 300);
         QCOMPARE(target->pictureItem()->keptScale(), fitted);
-        QVERIFY(closeTo(target->pictureItem()->sceneBoundingRect(), fitRect(area, 900, 300)));
+        QVERIFY(fittedIn(target->pictureItem(), area, 900, 300));
         QVERIFY(m_dialogs.m_messages.isEmpty());
 
         // The bar's own widgets leave the wheel to the cell.
         const QPointF overBar = target->findChild<QWidget *>("widget")->geometry().center();
-        const auto wheel = [target, overBar](int delta) {
-            QWheelEvent event(overBar, target->mapToGlobal(overBar), QPoint(), QPoint(0, delta),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(target, &event);
-        };
-        wheel(120);
+        QWheelEvent wheel(overBar, target->mapToGlobal(overBar), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
         QCOMPARE(target->pictureItem()->keptScale(), fitted * 1.2f);
-        wheel(-120);
-        QCOMPARE(target->pictureItem()->lastFactor(), 0.8333333f);
 
         // A cancelled dialog, an unreadable file, a failed still: the cell or the
         // viewer shows nothing and its transform stays finite.
@@ -323,16 +242,13 @@ private Q_SLOTS:
         for (const QString &answer : {QString(), m_files.filePath("missing.png")}) {
             openInCell(target, pictureFile("shown.png", 400, 300));
             openInCell(target, answer);
-            QCOMPARE(target->fileName(), answer);
             QVERIFY(showsNothing(target->pictureItem()));
         }
-
         const QByteArray photos = m_bar->m_strImagePath;
         m_bar->m_strImagePath = photos + "/missing/folder";
         target->showSnapshot();
         m_bar->m_strImagePath = photos;
         QVERIFY(showsNothing(target->pictureItem()));
-
         m_viewer->showImage(QPixmap(), true);
         QVERIFY(showsNothing(viewerItem(true)));
     }
@@ -340,7 +256,7 @@ private Q_SLOTS:
     void liveFitFollowsDeviceRotation()
     {
         // A camera mounted turned enlarges the fit by 1.2; later frames keep the user's zoom.
-        for (const auto &[mounting, turnEnlarges] : {std::pair{0, 1.0f}, {90, 1.2f}, {270, 1.2f}}) {
+        for (const auto &[mounting, turnEnlarges] : {std::pair{0, 1.0f}, {90, 1.2f}}) {
             showWithHost(QSize(1292, 800), "pushButton2Cell");
             QCellItem *live = cell(0);
             presenterView->m_nDevRotate = mounting;
@@ -348,33 +264,25 @@ private Q_SLOTS:
             m_compare->showLiveImage(framePainted(Qt::red), false);
             const float fitted = fitRatio(live->pictureArea()->rect(), 640, 480) * turnEnlarges;
             QCOMPARE(live->pictureItem()->keptScale(), fitted);
-
             button(live, "pushButtonZoomOut")->click();
-            const QPixmap next = framePainted(Qt::green);
-            m_compare->showLiveImage(next, true);
-            QVERIFY(shows(live->pictureItem(), next));
+            m_compare->showLiveImage(framePainted(Qt::green), true);
             QCOMPARE(live->pictureItem()->keptScale(), fitted * 0.8333333f);
         }
     }
 
     void folderChoiceAndOpening()
     {
-        // The cells have open buttons of their own.
         QWidget *bar = m_compare->findChild<QWidget *>("widget_2");
-        auto *path = bar->findChild<QLineEdit *>("lineEditPath");
         m_launcher.m_launches.clear();
-        m_dialogs.m_chosenFolder = m_files.path();
-        button(bar, "pushButtonBrowser")->click();
-        QCOMPARE(path->text(), m_files.path());
-        button(bar, "pushButtonOpen")->click();
+        for (const QString &chosen : {QString(), m_files.path()}) {
+            m_dialogs.m_chosenFolder = chosen;
+            button(bar, "pushButtonBrowser")->click();
+            QCOMPARE(bar->findChild<QLineEdit *>("lineEditPath")->text(), chosen);
+            button(bar, "pushButtonOpen")->click();
+        }
+        // An empty folder opens nothing.
         QCOMPARE(m_launcher.m_launches.size(), 1);
         QCOMPARE(m_launcher.m_launches.at(0).target, m_files.path());
-
-        m_dialogs.m_chosenFolder.clear();
-        button(bar, "pushButtonBrowser")->click();
-        QVERIFY(path->text().isEmpty());
-        button(bar, "pushButtonOpen")->click();
-        QCOMPARE(m_launcher.m_launches.size(), 1);
     }
 };
 
