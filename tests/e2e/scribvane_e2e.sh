@@ -55,8 +55,7 @@ take_still() {
     rm -f $(stills)
 }
 
-"$kelvora" & app=$!; pids+=($app)
-wait_for "the presenter view" has_window DuzeVovad
+start_kelvora
 wait_for "the annotation tool bar" has_window Scribvane
 annotation=$(xdotool getwindowpid "$(window_of Scribvane)")
 wait_for "the fitted live picture" picture_width_near 1387
@@ -131,9 +130,7 @@ wait_for "the tool bar at the right edge" toolbar_at_right
 import -window root "$out/switched.png"
 
 # Kelvora's Exit ends both programs.
-launcher_button 7 0
-status=0; wait "$app" || status=$?
-[[ $status == 0 ]] || fail "Kelvora ended with status $status"
+exit_by_button 0
 annotation_gone() { ! kill -0 "$annotation" 2>/dev/null; }
 wait_for "the annotation program to end" annotation_gone
 

@@ -12,15 +12,6 @@ source "$(dirname "$0")/driving.sh"
 enter_virtual_screen "$@"
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 
-# "X Y W H" of the visible window titled $1, from the screen's origin (xdotool adds
-# the offset within a window manager's frame once more).
-geometry_of() {
-    xwininfo -id "$(window_of "$1")" | awk '/Absolute upper-left X/ { x = $NF }
-        /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
-        END { print x, y, w, h }'
-}
-geometry_is() { [[ $(geometry_of "$1") == "$2" ]]; }
-
 # --- openbox: each launcher button opens a full-screen window; the bar stays in
 # sight at its place above it, and its next button works.
 new_home openbox
@@ -28,9 +19,7 @@ openbox --sm-disable 2> "$out/openbox.log" & pids+=($!)
 openbox_runs() { xdotool get_num_desktops > /dev/null 2>&1; }
 wait_for "openbox" openbox_runs
 
-"$kelvora" & app=$!; pids+=($app)
-wait_for "the presenter view" has_window DuzeVovad
-wait_for "the launcher bar" has_window VizaviRerer
+start_kelvora
 geometry_is VizaviRerer "1868 784 50 254" || fail "the bar is at $(geometry_of VizaviRerer)"
 wait_for "the presenter view on the work area" geometry_is DuzeVovad "0 0 1920 1080"
 
@@ -62,9 +51,7 @@ wait_for "the snapshot window" has_window QSnapWidget
 wait_for "the comparison window to close" has_no_window 同屏对比
 wait_for "the bar above the scanner window" bar_in_sight snapshot
 after_button 5 DuzeVovad # presenter
-launcher_button 7 1868   # Exit
-status=0; wait "$app" || status=$?
-[[ $status == 0 ]] || fail "Exit from the bar ended Kelvora with status $status"
+exit_by_button
 
 # --- weston with XWayland, headless. A Wayland session: Kelvora goes through
 # XWayland by itself.
@@ -78,9 +65,7 @@ DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$out/wes
 export DISPLAY WAYLAND_DISPLAY=kelvora-e2e
 unset QT_QPA_PLATFORM
 
-"$kelvora" & app=$!; pids+=($app)
-wait_for "the presenter view under weston" has_window DuzeVovad
-wait_for "the launcher bar under weston" has_window VizaviRerer
+start_kelvora
 # weston's panel takes the top of the screen; the work area is the rest.
 presenter_on_work_area() {
     read -r x y w h <<< "$(geometry_of DuzeVovad)"
