@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # End to end: the launcher bar and the windows it opens, on a virtual 1920x1080
-# screen, driven with xdotool like a person, with a stand-in annotation program
-# listening as "Scribvane"; and one running copy: of two starts one runs, a later
-# start brings the hidden presenter back, sockets are removed on the way out and
-# replaced after a kill.
+# screen under openbox, which places and stacks windows itself: the bar stays in
+# sight above each full-screen window. Driven with xdotool like a person, with a
+# stand-in annotation program listening as "Scribvane". And one running copy: of
+# two starts one runs, a later start brings the hidden presenter back, sockets
+# are removed on the way out and replaced after a kill.
 # Usage: launcher_e2e.sh KELVORA COPYDATAPEER OUTPUT_DIR
 # Runs itself again inside xvfb-run.
 set -euo pipefail
@@ -15,6 +16,9 @@ export OPTRELLE_CAMERAS=15aa:1555@640x480
 new_home home
 sockets=$XDG_RUNTIME_DIR/copydata
 listen_as_annotation_program
+openbox --sm-disable 2> "$out/openbox.log" & pids+=($!)
+openbox_runs() { xdotool get_num_desktops > /dev/null 2>&1; }
+wait_for "openbox" openbox_runs
 cleared() { [[ $(grep -c ClearSrn "$heard") == "$1" ]]; }
 press() { launcher_button "$1" 1868; wait_for "ClearSrn number $2" cleared "$2"; }
 listening() { "$peer" probe VizaviRerer && "$peer" probe DuzeVovad; }
@@ -29,6 +33,23 @@ cell_borders_at() {
     for corner in "$@"; do
         [[ $(pixel_of "$out/$shot.png" "${corner%+*}" "${corner#*+}") == "102 102 102" ]] || return 1
     done
+}
+# The bar as first seen, give or take the focus frame of the button last pressed;
+# the pointer rests on the presenter's picture, so no button of the bar is lit.
+bar_shot() { xdotool mousemove 900 500; import -window root -crop 50x254+1868+784 +repage "$out/$1.png"; }
+bar_in_sight() {
+    bar_shot "bar-$1"
+    local differing
+    differing=$(compare -metric AE -fuzz 10% "$out/bar-alone.png" "$out/bar-$1.png" null: 2>&1) || true
+    (( ${differing%% *} < 800 ))
+}
+covered_by() { # WINDOW covers the work area and is taken into use, the bar above it
+    wait_for "$1" has_window "$1"
+    wait_for "$1 to cover the work area" geometry_is "$1" "0 0 1920 1080"
+    # openbox lifts a focused frameless window of the screen's size above every
+    # "always on top" one.
+    timeout 5 xdotool windowactivate --sync "$(window_of "$1")" 2> /dev/null || true
+    wait_for "the bar above $1" bar_in_sight "$1"
 }
 # The simulated desk has a running clock, so a live region changes by itself.
 region_digest() { import -window root -crop "$1" rgb:- | md5sum; }
@@ -50,21 +71,20 @@ wait_for "the running copy to listen" listening
 [[ $(xdotool search --onlyvisible --name '^VizaviRerer$' | wc -l) == 1 ]] || fail "two launcher bars"
 [[ $(starts) == 1 ]] || fail "$(starts) copies started"
 geometry_is VizaviRerer "1868 784 50 254" || fail "the bar is at $(geometry_of VizaviRerer)"
-import -window root "$out/launcher.png"
+wait_for "the presenter view on the work area" geometry_is DuzeVovad "0 0 1920 1080"
+bar_shot bar-alone
 
 # --- The comparison window: two empty cells, 914 wide, then four.
 press 0 1
-wait_for "the comparison window" has_window 同屏对比
+covered_by 同屏对比
 has_window DuzeVovad && fail "the presenter view stayed open"
 wait_for "two cells" cell_borders_at compare-2 41+500 955+500
-geometry_is VizaviRerer "1868 784 50 254" || fail "the bar moved to $(geometry_of VizaviRerer)"
 xdotool mousemove $((260 + 12)) $((1040 + 22)) click 1 # the four-cell layout
 wait_for "four cells" cell_borders_at compare-4 41+250 955+250 41+770 955+770 500+520
 
 # --- The scanner window, full screen: its panel's capture and PDF buttons.
 press 3 2
-wait_for "the scanner window" has_window 高拍仪
-geometry_is 高拍仪 "0 0 1920 1080" || fail "the scanner window is at $(geometry_of 高拍仪)"
+covered_by 高拍仪
 xdotool mousemove $((1920 - 220 + 116)) $((22 + 14)) click 1
 wait_for "the scanner's still" has_count jpg 1
 xdotool mousemove $((1920 - 220 + 116)) $((298 + 14)) click 1
@@ -72,8 +92,11 @@ wait_for "the scanner's PDF" has_count pdf 1
 pdfinfo "$(find "$photos" -name '*.pdf')" | grep -q '^Pages: *1$' || fail "the PDF is not one page"
 rm -f "$photos"/*.jpg
 press 1 3 # recording frame
-press 4 4 # snapshot window
-press 5 5 # presenter view
+press 4 4 # the presenter view makes way for the snapshot window
+wait_for "the snapshot window" has_window QSnapWidget
+wait_for "the bar above the snapshot window" bar_in_sight snapshot
+press 5 5
+covered_by DuzeVovad
 
 # --- Paired from the presenter's bar: a fresh still on the left, the live picture
 # on the right, 914 x 1080 each; the layout bar's room belongs to the cells.

@@ -50,10 +50,6 @@ picture_width_near() {
         -border 1 -fuzz 10% -trim -format '%w' info:)
     ((width >= $1 - 6 && width <= $1 + 6))
 }
-take_still() {
-    wait_for "$1" has_still
-    rm -f $(stills)
-}
 
 start_kelvora
 wait_for "the annotation tool bar" has_window Scribvane
@@ -97,7 +93,7 @@ read -ra rgb <<< "$(save_screen)"
 
 # Without a tool, Kelvora's own capture button takes the click.
 bar_button 13
-take_still "a still from Kelvora's capture button"
+take_still_of "a still from Kelvora's capture button" 4000x3000
 if [[ $mode == composited ]]; then inked 800 500 || fail "the ink went away"; fi
 
 # A launcher button clears the ink.
@@ -117,7 +113,7 @@ choose_tool $pen
 
 # The tool bar's camera buttons work through Kelvora.
 tool_button $photo
-take_still "a still from the tool bar's photo button"
+take_still_of "a still from the tool bar's photo button" 4000x3000
 tool_button $turn
 wait_for "the turned picture" picture_width_near 1040
 bar_button 10 # Kelvora's turn left, through the layer
