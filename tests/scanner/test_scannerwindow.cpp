@@ -183,7 +183,12 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 %2 %3").arg(left).arg(top).arg(bottom)));
         QVERIFY(noPrivateFiles());
 
-        // The batch began again: the stills are chosen, the second fails.
+        // The batch began again: stills are chosen; one that is gone makes no PDF and
+        // is named; then the second fails recognition.
+        m_dialogs.m_chosenFiles = {m_folder + "/gone.jpg"};
+        child("pushButtonMergePDF")->click();
+        QVERIFY(m_dialogs.m_messages.last().contains(m_folder + "/gone.jpg"));
+        m_dialogs.m_chosenFiles.clear();
         for (const QString &still : stills)
             m_dialogs.m_chosenFiles << m_folder + '/' + still;
         m_launcher.m_failing = m_dialogs.m_chosenFiles[1];
