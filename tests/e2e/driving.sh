@@ -44,6 +44,49 @@ wait_for() {
 window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_window() { [[ -n $(window_of "$1") ]]; }
 has_no_window() { [[ -z $(window_of "$1") ]]; }
+# "X Y W H" of the visible window titled $1, from the screen's origin (xdotool adds
+# the offset within a window manager's frame once more).
+geometry_of() {
+    xwininfo -id "$(window_of "$1")" | awk '/Absolute upper-left X/ { x = $NF }
+        /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
+        END { print x, y, w, h }'
+}
+geometry_is() { [[ $(geometry_of "$1") == "$2" ]]; }
+
+# Starts Kelvora (or the given copy) as $app and waits for its two windows.
+start_kelvora() {
+    "${1:-$kelvora}" & app=$!; pids+=($app)
+    wait_for "the presenter view" has_window DuzeVovad
+    wait_for "the launcher bar" has_window VizaviRerer
+}
+# Waits for $app (or the given process) to end, which must be with status 0.
+ends_cleanly() {
+    local status=0; wait "${1:-$app}" || status=$?
+    [[ $status == 0 ]] || fail "Kelvora ended with status $status"
+}
+# The launcher bar's Exit, the bar at the right edge or, given 0, at the left.
+exit_by_button() { launcher_button 7 "${1:-1868}"; ends_cleanly; }
+# A stand-in annotation program ($peer) listens as "Scribvane"; $heard has what it hears.
+listen_as_annotation_program() {
+    heard=$out/scribvane.txt
+    "$peer" listen Scribvane "$heard" & pids+=($!)
+    wait_for "the stand-in annotation program" "$peer" probe Scribvane
+}
+# Keeps the screen with the message box in OUTPUT_DIR/NAME.png, then closes it.
+close_message() {
+    wait_for "the message $1" has_window 提示
+    import -window root "$out/$1.png"
+    xdotool windowfocus --sync "$(window_of 提示)" key Return
+    wait_for "the message $1 to close" has_no_window 提示
+}
+# With the button held since X Y, to X Y in the steps a hand makes, then released.
+drag_to() {
+    for step in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool mousemove $(($1 + ($3 - $1) * step / 10)) $(($2 + ($4 - $2) * step / 10))
+        sleep 0.03
+    done
+    xdotool mouseup 1
+}
 
 # A fresh home for one run of the program.
 new_home() {

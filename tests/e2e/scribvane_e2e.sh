@@ -50,13 +50,8 @@ picture_width_near() {
         -border 1 -fuzz 10% -trim -format '%w' info:)
     ((width >= $1 - 6 && width <= $1 + 6))
 }
-take_still() {
-    wait_for "$1" has_still
-    rm -f $(stills)
-}
 
-"$kelvora" & app=$!; pids+=($app)
-wait_for "the presenter view" has_window DuzeVovad
+start_kelvora
 wait_for "the annotation tool bar" has_window Scribvane
 annotation=$(xdotool getwindowpid "$(window_of Scribvane)")
 wait_for "the fitted live picture" picture_width_near 1387
@@ -98,7 +93,7 @@ read -ra rgb <<< "$(save_screen)"
 
 # Without a tool, Kelvora's own capture button takes the click.
 bar_button 13
-take_still "a still from Kelvora's capture button"
+take_still_of "a still from Kelvora's capture button" 4000x3000
 if [[ $mode == composited ]]; then inked 800 500 || fail "the ink went away"; fi
 
 # A launcher button clears the ink.
@@ -118,7 +113,7 @@ choose_tool $pen
 
 # The tool bar's camera buttons work through Kelvora.
 tool_button $photo
-take_still "a still from the tool bar's photo button"
+take_still_of "a still from the tool bar's photo button" 4000x3000
 tool_button $turn
 wait_for "the turned picture" picture_width_near 1040
 bar_button 10 # Kelvora's turn left, through the layer
@@ -131,9 +126,7 @@ wait_for "the tool bar at the right edge" toolbar_at_right
 import -window root "$out/switched.png"
 
 # Kelvora's Exit ends both programs.
-launcher_button 7 0
-status=0; wait "$app" || status=$?
-[[ $status == 0 ]] || fail "Kelvora ended with status $status"
+exit_by_button 0
 annotation_gone() { ! kill -0 "$annotation" 2>/dev/null; }
 wait_for "the annotation program to end" annotation_gone
 

@@ -66,9 +66,7 @@ grep -qF "$folder/liboptrelle.so.1" "/proc/$app/maps" \
 bar_button 13 # capture
 # A known model: the still is resampled to its size.
 take_still_of "a still" 4000x3000
-launcher_button 7 1868 # Exit
-status=0; wait "$app" || status=$?
-[[ $status == 0 ]] || fail "the installed Kelvora ended with status $status"
+exit_by_button
 
 # --- Purged: nothing of it is left.
 dpkg --root="$root" --force-script-chrootless --purge kelvora >> "$out/dpkg.log" 2>&1 \

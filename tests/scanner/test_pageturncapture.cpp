@@ -1,9 +1,11 @@
-// Capture by page turn and many pages into one PDF in the scanner window, on a
-// simulated camera that films a scene file: pages are laid down by renaming
-// new pictures over it.
+// Capture by page turn in the scanner window, the pages then merged into one PDF,
+// on a simulated camera that films a scene file: pages are laid down by renaming
+// new pictures over it. Resting on a page takes no more stills (the watcher's
+// own test shows it over minutes).
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,7 +37,7 @@ class TestPageTurnCapture : public QObject
     Q_OBJECT
 
 private:
-    RecordingDialogs m_dialogs;
+    RecordingDialogs m_dialogs; // a message would otherwise wait for a person
     QTemporaryDir m_scenes;
     std::unique_ptr<Kelvora> m_bar;
     QString m_capFolder;
@@ -68,8 +70,8 @@ private Q_SLOTS:
     {
         auto *count = child<QLabel>("labelPageTurnCount");
         child<QCheckBox>("checkBoxPageTurn")->click();
-        QTest::qWait(1500); // the bare desk at rest: no still
-        for (int page = 1; page <= 5; ++page) {
+        QTest::qWait(1500); // the watcher learns the bare desk at rest
+        for (int page = 1; page <= 3; ++page) {
             // Three frames a step, so the hand is seen moving.
             layPage(page, [this](const QImage &scene, int, bool) {
                 film(scene);
@@ -78,23 +80,22 @@ private Q_SLOTS:
             film(desk(page));
             QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("已拍 %1 张").arg(page), 4000);
         }
-        QTest::qWait(1500); // at rest: no second still of the last page
         child<QCheckBox>("checkBoxPageTurn")->click();
         const QStringList taken = QDir(m_capFolder).entryList({"*.jpg"}, QDir::Files, QDir::Name);
-        QCOMPARE(taken.size(), 5);
-        for (int page = 1; page <= 5; ++page) {
+        QCOMPARE(taken.size(), 3);
+        for (int page = 1; page <= 3; ++page) {
             const QImage still(m_capFolder + '/' + taken[page - 1]);
-            for (int other = 0; other <= 5; ++other)
-                if (other != page)
-                    QVERIFY(distance(still, desk(page)) < distance(still, desk(other)));
-            QVERIFY(distance(still, desk(page)) < distance(still, withHand(desk(page), 140)));
+            for (const QImage &other :
+                 {desk(page - 1), desk(page % 3 + 1), withHand(desk(page), 140)})
+                QVERIFY(distance(still, desk(page)) < distance(still, other));
         }
-
-        // They are the batch; one gone before the merge: no PDF, and the user is told.
-        QVERIFY(QFile::remove(m_capFolder + '/' + taken[2]));
+        // They are the batch, one PDF page each.
         child<QPushButton>("pushButtonMergePDF")->click();
-        QCOMPARE(QDir(m_capFolder).entryList({"*.pdf"}), QStringList());
-        QVERIFY(m_dialogs.m_messages.last().contains(taken[2]));
+        const QStringList pdfs = QDir(m_capFolder).entryList({"*.pdf"});
+        QCOMPARE(pdfs.size(), 1);
+        QProcess info;
+        info.start("pdfinfo", {m_capFolder + '/' + pdfs[0]});
+        QVERIFY(info.waitForFinished() && info.readAll().contains("Pages:           3\n"));
     }
 };
 

@@ -53,7 +53,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("amplitude");
         QTest::newRow("clean camera") << 0;
-        QTest::newRow("noisy camera") << 10;
         QTest::newRow("very noisy camera") << 24;
     }
 
