@@ -19,6 +19,7 @@ class QGraphicsView;
 class QBottomLayer;
 class QFocusWidget;
 class QImageItem;
+class NoSignalMark;
 class QSnapWidget;
 class QSubCamWidget;
 class QTopLayer;
@@ -127,12 +128,14 @@ private:
     QBottomLayer *m_pBottomLayer = nullptr;
     QTopLayer *m_pTopLayer = nullptr;
     QSubCamWidget *m_pSubCamWidget = nullptr;
+    NoSignalMark *m_pNoSignalMark = nullptr;
     CopyDataListener m_commandListener;
 
     LiveFrameBuffer m_frameBuffer;
     LiveFrameBuffer::Frame m_shownFrame;
     LiveFrameBuffer::Frame m_spareFrame; // the one shown before, handed back for a later frame
     bool m_showingHalf = false;
+    bool m_compareRefit = false; // owed to the comparison window with the next full frame
     std::atomic<bool> m_bLocked = false;
     QByteArray m_mainPid, m_mainVid;
 
