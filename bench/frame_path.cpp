@@ -12,7 +12,9 @@
 //                      through the V4L2 backend, with the decode limit: the frames a
 //                      second one bare libturbojpeg loop decodes from the same stream,
 //                      and stills: the camera's own JPEG (time, byte for byte) and,
-//                      turned, against libturbojpeg's bare encode of the same picture
+//                      turned, against libturbojpeg's bare encode of the same picture;
+//                      a still's time is wall clock (with the file's sync to disk) and,
+//                      in brackets, the processor time of the thread that took it
 // Runs offscreen unless QT_QPA_PLATFORM is set; on a real X server, e.g.
 //   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" frame_path --full
 //
@@ -255,7 +257,8 @@ QByteArray readFile(const QString &path)
 struct Stills
 {
     double plainMs = 0, turnedMs = 0, bareEncodeMs = 0;
-    bool cameraBytes = false; // every plain still is one of the stream's frames
+    double plainCpuMs = 0, turnedCpuMs = 0; // the calling thread's processor time
+    bool cameraBytes = false;               // every plain still is one of the stream's frames
 };
 
 // Median times of five stills while the camera streams: as the camera sent it,
@@ -270,20 +273,22 @@ Stills measureStills(int camera, const QString &streamPath)
     QDir().mkpath(folder);
     const QByteArray plain = (folder + QStringLiteral("/plain.jpg")).toLocal8Bit(),
                      turned = (folder + QStringLiteral("/turned.jpg")).toLocal8Bit();
-    std::vector<double> plainMs, turnedMs, encodeMs;
+    std::vector<double> plainMs, turnedMs, encodeMs, plainCpuMs, turnedCpuMs;
     stills.cameraBytes = true;
     for (int i = 0; i < 5; ++i) {
-        qint64 start = nowNs();
+        qint64 start = nowNs(), cpu = nowNs(CLOCK_THREAD_CPUTIME_ID);
         const bool stored = fnCapture(camera, const_cast<char *>(plain.constData())) != 0;
         plainMs.push_back(double(nowNs() - start) / 1e6);
+        plainCpuMs.push_back(double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpu) / 1e6);
         const QByteArray bytes = readFile(QString::fromLocal8Bit(plain));
         stills.cameraBytes =
             stills.cameraBytes && stored &&
             std::find(frames.begin(), frames.end(), QByteArrayView(bytes)) != frames.end();
         fnRotateRight(camera);
-        start = nowNs();
+        start = nowNs(), cpu = nowNs(CLOCK_THREAD_CPUTIME_ID);
         fnCapture(camera, const_cast<char *>(turned.constData()));
         turnedMs.push_back(double(nowNs() - start) / 1e6);
+        turnedCpuMs.push_back(double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpu) / 1e6);
         fnRotateLeft(camera);
 
         const QImage picture(QString::fromLocal8Bit(turned));
@@ -302,6 +307,8 @@ Stills measureStills(int camera, const QString &streamPath)
     stills.plainMs = percentile(plainMs, 0.5);
     stills.turnedMs = percentile(turnedMs, 0.5);
     stills.bareEncodeMs = percentile(encodeMs, 0.5);
+    stills.plainCpuMs = percentile(plainCpuMs, 0.5);
+    stills.turnedCpuMs = percentile(turnedCpuMs, 0.5);
     return stills;
 }
 
@@ -366,8 +373,9 @@ int runCase(int argc, char **argv)
                 percentile(ours.latencyMs, 0.99), mean(ours.decodeMs), mean(ours.paintMs),
                 presenter.cpuMs, presenter.guiCpuMs, presenter.rssBefore, presenter.rssAfter);
     if (!streamPath.isEmpty())
-        std::printf("|%.1f|%s|%.1f|%.1f", stills.plainMs, stills.cameraBytes ? "yes" : "NO",
-                    stills.turnedMs, stills.bareEncodeMs);
+        std::printf("|%.1f (%.1f)|%s|%.1f (%.1f)|%.1f", stills.plainMs, stills.plainCpuMs,
+                    stills.cameraBytes ? "yes" : "NO", stills.turnedMs, stills.turnedCpuMs,
+                    stills.bareEncodeMs);
     std::printf("\n");
     std::fflush(stdout);
     delete view;
@@ -453,7 +461,8 @@ int runAll(int argc, char **argv)
     std::printf("| frame | asked fps | frames | delivered fps | shown fps | coalesced | decoded "
                 "unshown | latency p50 ms | latency p99 ms | decode ms | paint ms | CPU ms/shown | "
                 "GUI CPU ms/shown | RSS before MiB | RSS after MiB |%s\n",
-                streams ? " still ms | still = camera JPEG | turned still ms | bare encode ms | "
+                streams ? " still ms (CPU) | still = camera JPEG | turned still ms (CPU) | bare "
+                          "encode ms | "
                           "decode limit fps | load after |"
                         : "");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|%s\n",
