@@ -2,8 +2,7 @@
 // QMainWidget in a 1920x1040 window, and per frame size and camera rate this
 // prints the rate delivered and shown, frames coalesced, latency from the frame
 // callback to the end of the paint that shows it, decode and paint times, CPU per
-// shown frame and resident memory, and the same frames decoded by
-// QPixmap::loadFromData for comparison.
+// shown frame and resident memory.
 //
 // frame_path           short run (ctest, label bench): few frames per case
 // frame_path --full    5000 frames per case
@@ -11,15 +10,21 @@
 // frame_path --streams [--frames N]  recorded MJPEG camera streams (4:2:2 q88, made
 //                      here by makecamerastream) at 1920x1080 and 4000x3000, 30 fps,
 //                      through the V4L2 backend, with the decode limit: the frames a
-//                      second one bare libturbojpeg loop decodes from the same stream
+//                      second one bare libturbojpeg loop decodes from the same stream,
+//                      and stills: the camera's own JPEG (time, byte for byte) and,
+//                      turned, against libturbojpeg's bare encode of the same picture;
+//                      a still's time is wall clock (with the file's sync to disk) and,
+//                      in brackets, the processor time of the thread that took it
 // Runs offscreen unless QT_QPA_PLATFORM is set; on a real X server, e.g.
 //   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" frame_path --full
 //
 // The library enumerates cameras once per process, so every case runs in a child
-// process of this program (frame_path --case W H FPS FRAMES BASELINE).
+// process of this program (frame_path --case W H FPS FRAMES [STREAM]).
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QGraphicsView>
 #include <QMutex>
 #include <QMutexLocker>
@@ -36,7 +41,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "camera/bmpframebuffer.h"
 #include "camera/qmainwidget.h"
 #include "common/programwide.h"
 #include "optrelle.h"
@@ -84,7 +88,6 @@ enum class Phase
 {
     WarmUp,
     Presenter,
-    Baseline,
     Done
 };
 
@@ -95,21 +98,13 @@ QMutex frameMutex;
 qint64 newestStamp = 0;
 std::atomic<int> callbacks = 0;
 std::atomic<Phase> phase = Phase::WarmUp;
-BmpFrameBuffer baselineBuffer;
-QObject *baselineReceiver = nullptr;
-void baselineDecode();
 
 void benchFrame(const void *data, int width, int height, int)
 {
     const qint64 stamp = nowNs();
     QMutexLocker lock(&frameMutex);
-    if (phase == Phase::Baseline) {
-        const BmpFrameBuffer::Stored stored = baselineBuffer.store(data, width, height);
-        if (stored.accepted && stored.notify)
-            QMetaObject::invokeMethod(baselineReceiver, &baselineDecode, Qt::QueuedConnection);
-    } else if (presenterView) {
+    if (presenterView)
         presenterView->storeFrame(data, width, height);
-    }
     newestStamp = stamp;
     ++callbacks;
 }
@@ -130,28 +125,6 @@ void frameDecoded(qint64 stamp, qint64 start, qint64 end)
     if (pendingStamp != 0)
         ++tally.decodedUnshown;
     pendingStamp = stamp;
-}
-
-QByteArray baselineFrame;
-
-// The straightforward path: the Qt image reader decodes every BMP.
-void baselineDecode()
-{
-    qint64 stamp = 0;
-    bool sizeChanged = false;
-    {
-        QMutexLocker lock(&frameMutex);
-        if (!baselineBuffer.take(baselineFrame, sizeChanged))
-            return;
-        stamp = newestStamp;
-    }
-    const qint64 start = nowNs();
-    QPixmap picture;
-    picture.loadFromData(baselineFrame, "BMP");
-    if (livePictureItem)
-        livePictureItem->setPixmap(picture);
-    if (phase == Phase::Baseline)
-        frameDecoded(stamp, start, nowNs());
 }
 
 // Times the presenter's own frame slot and the viewport's paints by delivering
@@ -264,14 +237,89 @@ PhaseResult finish(const Span &from, const Span &to, quint64 coalesced)
     return result;
 }
 
+// The stream's JPEG frames, split at their start-of-image markers.
+std::vector<QByteArrayView> streamFrames(const QByteArray &stream)
+{
+    std::vector<QByteArrayView> frames;
+    for (qsizetype at = stream.indexOf("\xff\xd8\xff"); at >= 0;) {
+        const qsizetype next = stream.indexOf("\xff\xd8\xff", at + 3);
+        frames.emplace_back(stream.constData() + at, (next < 0 ? stream.size() : next) - at);
+        at = next;
+    }
+    return frames;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Stills
+{
+    double plainMs = 0, turnedMs = 0, bareEncodeMs = 0;
+    double plainCpuMs = 0, turnedCpuMs = 0; // the calling thread's processor time
+    bool cameraBytes = false;               // every plain still is one of the stream's frames
+};
+
+// Median times of five stills while the camera streams: as the camera sent it,
+// then turned a quarter, against libturbojpeg encoding the turned picture alone
+// (quality 95, 4:2:0, as the still is written).
+Stills measureStills(int camera, const QString &streamPath)
+{
+    Stills stills;
+    const QByteArray stream = readFile(streamPath);
+    const std::vector<QByteArrayView> frames = streamFrames(stream);
+    const QString folder = QDir::tempPath() + QStringLiteral("/frame_path-%1").arg(getpid());
+    QDir().mkpath(folder);
+    const QByteArray plain = (folder + QStringLiteral("/plain.jpg")).toLocal8Bit(),
+                     turned = (folder + QStringLiteral("/turned.jpg")).toLocal8Bit();
+    std::vector<double> plainMs, turnedMs, encodeMs, plainCpuMs, turnedCpuMs;
+    stills.cameraBytes = true;
+    for (int i = 0; i < 5; ++i) {
+        qint64 start = nowNs(), cpu = nowNs(CLOCK_THREAD_CPUTIME_ID);
+        const bool stored = fnCapture(camera, const_cast<char *>(plain.constData())) != 0;
+        plainMs.push_back(double(nowNs() - start) / 1e6);
+        plainCpuMs.push_back(double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpu) / 1e6);
+        const QByteArray bytes = readFile(QString::fromLocal8Bit(plain));
+        stills.cameraBytes =
+            stills.cameraBytes && stored &&
+            std::find(frames.begin(), frames.end(), QByteArrayView(bytes)) != frames.end();
+        fnRotateRight(camera);
+        start = nowNs(), cpu = nowNs(CLOCK_THREAD_CPUTIME_ID);
+        fnCapture(camera, const_cast<char *>(turned.constData()));
+        turnedMs.push_back(double(nowNs() - start) / 1e6);
+        turnedCpuMs.push_back(double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpu) / 1e6);
+        fnRotateLeft(camera);
+
+        const QImage picture(QString::fromLocal8Bit(turned));
+        const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
+        tjhandle encoder = tjInitCompress();
+        unsigned char *jpeg = nullptr;
+        unsigned long size = 0;
+        start = nowNs();
+        tjCompress2(encoder, bgr.constBits(), bgr.width(), int(bgr.bytesPerLine()), bgr.height(),
+                    TJPF_RGB, &jpeg, &size, TJSAMP_420, 95, 0);
+        encodeMs.push_back(double(nowNs() - start) / 1e6);
+        tjFree(jpeg);
+        tjDestroy(encoder);
+    }
+    QDir(folder).removeRecursively();
+    stills.plainMs = percentile(plainMs, 0.5);
+    stills.turnedMs = percentile(turnedMs, 0.5);
+    stills.bareEncodeMs = percentile(encodeMs, 0.5);
+    stills.plainCpuMs = percentile(plainCpuMs, 0.5);
+    stills.turnedCpuMs = percentile(turnedCpuMs, 0.5);
+    return stills;
+}
+
 int runCase(int argc, char **argv)
 {
-    if (argc < 7)
+    if (argc < 6)
         return 2;
-    const int frames = std::atoi(argv[5]), baselineFrames = std::atoi(argv[6]);
+    const int frames = std::atoi(argv[5]);
+    const QString streamPath = argc > 6 ? QString::fromLocal8Bit(argv[6]) : QString();
     QApplication app(argc, argv);
-    QObject receiver;
-    baselineReceiver = &receiver;
 
     SettingsStrings settings;
     auto *view = new QMainWidget(settings);
@@ -289,8 +337,7 @@ int runCase(int argc, char **argv)
     // memory is compared from there on.
     const int warmUpShown = frames >= 1000 ? 10 : 3; // short runs must stay short
     Span start;
-    PhaseResult presenter, baseline;
-    quint64 baselineCoalescedStart = 0;
+    PhaseResult presenter;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         switch (phase.load()) {
@@ -305,23 +352,8 @@ int runCase(int argc, char **argv)
         case Phase::Presenter:
             if (callbacks - start.callbacks >= frames) {
                 const Span end = mark();
-                {
-                    QMutexLocker lock(&frameMutex);
-                    phase = Phase::Baseline;
-                }
                 presenter = finish(start, end, end.coalesced - start.coalesced);
-                pendingStamp = 0;
-                start = mark();
-                baselineCoalescedStart = baselineBuffer.coalescedFrames();
-            }
-            break;
-        case Phase::Baseline:
-            if (callbacks - start.callbacks >= baselineFrames) {
-                const Span end = mark();
-                baseline =
-                    finish(start, end, baselineBuffer.coalescedFrames() - baselineCoalescedStart);
                 phase = Phase::Done;
-                fnSetVideoCB(view->m_nMainCam, nullptr);
                 app.quit();
             }
             break;
@@ -332,17 +364,21 @@ int runCase(int argc, char **argv)
     poll.start(5);
     app.exec();
 
+    const Stills stills =
+        streamPath.isEmpty() ? Stills() : measureStills(view->m_nMainCam, streamPath);
+    fnSetVideoCB(view->m_nMainCam, nullptr);
     const Tally &ours = presenter.tally;
-    const double ourDecode = mean(ours.decodeMs), theirDecode = mean(baseline.tally.decodeMs);
-    std::printf("ROW|%sx%s|%s|%d|%.1f|%.1f|%llu|%d|%.1f|%.1f|%.2f|%.2f|%.2f|%.2f|%.0f|%.0f|%.2f|%."
-                "1f|%.1f|%.2f\n",
+    std::printf("ROW|%sx%s|%s|%d|%.1f|%.1f|%llu|%d|%.1f|%.1f|%.2f|%.2f|%.2f|%.2f|%.0f|%.0f",
                 argv[2], argv[3], argv[4], presenter.frames, presenter.deliveredFps,
                 presenter.shownFps, static_cast<unsigned long long>(presenter.coalesced),
                 ours.decodedUnshown, percentile(ours.latencyMs, 0.5),
-                percentile(ours.latencyMs, 0.99), ourDecode, mean(ours.paintMs), presenter.cpuMs,
-                presenter.guiCpuMs, presenter.rssBefore, presenter.rssAfter, theirDecode,
-                baseline.shownFps, percentile(baseline.tally.latencyMs, 0.99),
-                theirDecode > 0 ? ourDecode / theirDecode : 0.0);
+                percentile(ours.latencyMs, 0.99), mean(ours.decodeMs), mean(ours.paintMs),
+                presenter.cpuMs, presenter.guiCpuMs, presenter.rssBefore, presenter.rssAfter);
+    if (!streamPath.isEmpty())
+        std::printf("|%.1f (%.1f)|%s|%.1f (%.1f)|%.1f", stills.plainMs, stills.plainCpuMs,
+                    stills.cameraBytes ? "yes" : "NO", stills.turnedMs, stills.turnedCpuMs,
+                    stills.bareEncodeMs);
+    std::printf("\n");
     std::fflush(stdout);
     delete view;
     return 0;
@@ -372,16 +408,8 @@ QString cameraStream(const Case &c)
 // bottom-up BGR the library delivers, over about two seconds.
 double decodeLimitFps(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stream = file.readAll();
-    std::vector<QByteArrayView> frames;
-    for (qsizetype at = stream.indexOf("\xff\xd8\xff"); at >= 0;) {
-        const qsizetype next = stream.indexOf("\xff\xd8\xff", at + 3);
-        frames.emplace_back(stream.constData() + at, (next < 0 ? stream.size() : next) - at);
-        at = next;
-    }
+    const QByteArray stream = readFile(path);
+    std::vector<QByteArrayView> frames = streamFrames(stream);
     tjhandle decoder = tjInitDecompress();
     std::vector<unsigned char> pixels;
     int decoded = 0;
@@ -409,17 +437,13 @@ int runAll(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    int frames = 20, baselineFrames = 10; // the short run, for ctest
+    int frames = 20; // the short run, for ctest
     const bool streams = args.contains(QStringLiteral("--streams"));
-    if (args.contains(QStringLiteral("--full"))) {
+    if (args.contains(QStringLiteral("--full")))
         frames = 5000;
-        baselineFrames = 1000;
-    }
     const qsizetype framesAt = args.indexOf(QStringLiteral("--frames"));
-    if (framesAt > 0 && framesAt + 1 < args.size()) {
+    if (framesAt > 0 && framesAt + 1 < args.size())
         frames = std::max(1, args.at(framesAt + 1).toInt());
-        baselineFrames = std::max(1, frames / 5);
-    }
     const std::vector<Case> cases =
         streams ? std::vector<Case>{{1920, 1080, 30}, {4000, 3000, 30}}
                 : std::vector<Case>{{1280, 720, 30},   {1280, 720, 240}, {1920, 1080, 30},
@@ -429,27 +453,30 @@ int runAll(int argc, char **argv)
     double load[3] = {};
     if (getloadavg(load, 3) < 0)
         load[0] = load[1] = load[2] = 0;
-    std::printf("frame path%s, window 1920x1040, platform %s, %d frames a case (baseline %d), "
+    std::printf("frame path%s, window 1920x1040, platform %s, %d frames a case, "
                 "load average %.2f %.2f %.2f\n\n",
                 streams ? " (recorded MJPEG streams)" : "",
                 qEnvironmentVariableIsSet("QT_QPA_PLATFORM")
                     ? qgetenv("QT_QPA_PLATFORM").constData()
                     : "offscreen",
-                frames, baselineFrames, load[0], load[1], load[2]);
+                frames, load[0], load[1], load[2]);
     std::printf("| frame | asked fps | frames | delivered fps | shown fps | coalesced | decoded "
                 "unshown | latency p50 ms | latency p99 ms | decode ms | paint ms | CPU ms/shown | "
-                "GUI CPU ms/shown | RSS before MiB | RSS after MiB | loadFromData ms | baseline "
-                "shown fps | baseline p99 ms | decode ours/baseline |%s\n",
-                streams ? " decode limit fps |" : "");
-    std::printf(
-        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-        "---:|---:|%s\n",
-        streams ? "---:|" : "");
+                "GUI CPU ms/shown | RSS before MiB | RSS after MiB |%s\n",
+                streams ? " still ms (CPU) | still = camera JPEG | turned still ms (CPU) | bare "
+                          "encode ms | "
+                          "decode limit fps | load after |"
+                        : "");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|%s\n",
+                streams ? "---:|---|---:|---:|---:|---|" : "");
     std::fflush(stdout);
     int failures = 0;
     for (const Case &c : cases) {
         QString camera = QStringLiteral("15aa:1555@%1x%2/%3").arg(c.width).arg(c.height).arg(c.fps);
         QString decodeLimit;
+        QStringList caseArgs = {QStringLiteral("--case"), QString::number(c.width),
+                                QString::number(c.height), QString::number(c.fps),
+                                QString::number(frames)};
         if (streams) {
             const QString stream = cameraStream(c);
             if (stream.isEmpty()) {
@@ -459,6 +486,7 @@ int runAll(int argc, char **argv)
             }
             camera = QStringLiteral("15aa:1555=%1/%2").arg(stream).arg(c.fps);
             decodeLimit = QStringLiteral(" %1 |").arg(decodeLimitFps(stream), 0, 'f', 1);
+            caseArgs << stream;
         }
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -467,12 +495,9 @@ int runAll(int argc, char **argv)
         if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--case"), QString::number(c.width), QString::number(c.height),
-                     QString::number(c.fps), QString::number(frames),
-                     QString::number(baselineFrames)});
+        child.start(QCoreApplication::applicationFilePath(), caseArgs);
         // A stalled camera must not hang the run: a frame a second is the floor.
-        const int limitMs = 30'000 + (frames + baselineFrames) * 1000;
+        const int limitMs = 30'000 + frames * 1000;
         if (!child.waitForFinished(limitMs))
             child.kill(), child.waitForFinished();
         const QByteArray out = child.readAllStandardOutput();
@@ -485,6 +510,11 @@ int runAll(int argc, char **argv)
         }
         QByteArray row = out.mid(at + 3);
         row.truncate(row.indexOf('\n'));
+        if (streams && getloadavg(load, 3) > 0)
+            decodeLimit += QStringLiteral(" %1 %2 %3 |")
+                               .arg(load[0], 0, 'f', 2)
+                               .arg(load[1], 0, 'f', 2)
+                               .arg(load[2], 0, 'f', 2);
         std::printf("%s |%s\n", row.constData(), qPrintable(decodeLimit));
         std::fflush(stdout);
     }

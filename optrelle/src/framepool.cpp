@@ -5,8 +5,9 @@
 namespace optrelle {
 
 namespace {
-// The newest frame, one being painted, one being filled and one spare.
-constexpr std::size_t keptFrames = 4;
+// The newest frame, one being painted, one being filled and one spare, and with
+// JPEG decoding on two threads two more being decoded and one waiting for them.
+constexpr std::size_t keptFrames = 7;
 } // namespace
 
 std::shared_ptr<Frame> FramePool::acquire(int width, int height)

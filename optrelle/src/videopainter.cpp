@@ -18,10 +18,13 @@ constexpr double prefilterBelowScale = 1.0 / 3;
 
 // The frame, still upside down, reduced by the whole factor k: each pixel is the
 // mean of four samples spread over its k x k block. Costs four reads per output
-// pixel however large the frame.
-QImage reducedUpsideDown(const Frame &frame, int k)
+// pixel however large the frame. The picture is kept for the next paint (GUI
+// thread), so a steady stream allocates nothing.
+const QImage &reducedUpsideDown(const Frame &frame, int k)
 {
-    QImage reduced(frame.width / k, frame.height / k, QImage::Format_BGR888);
+    thread_local QImage reduced;
+    if (reduced.size() != QSize(frame.width / k, frame.height / k))
+        reduced = QImage(frame.width / k, frame.height / k, QImage::Format_BGR888);
     const std::size_t row = frame.rowBytes();
     // Offsets an odd distance apart, so that even the finest pattern (a one-pixel
     // checkerboard, a halftone) is averaged, not sampled.

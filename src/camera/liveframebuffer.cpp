@@ -2,16 +2,30 @@
 
 #include <QMutexLocker>
 
+#include <cstring>
+
 namespace {
 quint32 rgb32(const uchar *bgr)
 {
     return 0xff000000u | quint32(bgr[2]) << 16 | quint32(bgr[1]) << 8 | bgr[0];
 }
 
-// The mean of two 0xffRRGGBB pixels per channel pair, without carries between them.
-quint32 averaged(quint32 a, quint32 b)
+// One row of BGR to 0xffRRGGBB. Little-endian BGR bytes read as a word are the
+// pixel already; four pixels are three whole words.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+void uprightRow(const uchar *in, int width, quint32 *out)
 {
-    return (a & b) + (((a ^ b) & 0xfefefefeu) >> 1);
+    int x = 0;
+    for (; x + 4 <= width; x += 4, in += 12) {
+        quint32 w[3];
+        std::memcpy(w, in, sizeof w);
+        out[x] = 0xff000000u | w[0];
+        out[x + 1] = 0xff000000u | w[0] >> 24 | w[1] << 8;
+        out[x + 2] = 0xff000000u | w[1] >> 16 | w[2] << 16;
+        out[x + 3] = 0xff000000u | w[2] >> 8;
+    }
+    for (; x < width; ++x, in += 3)
+        out[x] = rgb32(in);
 }
 
 // Reuses picture when it has the size already (a shared one is copied then).
@@ -23,23 +37,31 @@ void prepare(QImage &picture, int width, int height, qreal devicePixelRatio)
     }
 }
 
-// Bottom-up BGR in, top-down 0xffRRGGBB out and, when half is not null, its 2x2
-// means, in one pass over the frame.
+// One upright row of 2x2 means (rounded down) from two BGR rows, the upper first.
+void halveRows(const uchar *upper, const uchar *lower, int halfWidth, quint32 *out)
+{
+    for (int x = 0; x < halfWidth; ++x, upper += 6, lower += 6) {
+        quint32 pixel = 0xff000000u;
+        for (int channel = 0; channel < 3; ++channel)
+            pixel |= quint32(upper[channel] + upper[channel + 3] + lower[channel] +
+                             lower[channel + 3]) >>
+                     2 << (8 * channel);
+        out[x] = pixel;
+    }
+}
+
+// Bottom-up BGR in, top-down 0xffRRGGBB out for each picture that is not null:
+// the full frame and its half level, in one pass over the frame.
 void turnUpright(const uchar *rows, int width, int height, QImage &full, QImage &half)
 {
     const qsizetype stride = qsizetype(width) * 3;
     for (int y = 0; y < height; ++y) {
-        const uchar *in = rows + (height - 1 - y) * stride;
-        auto *out = reinterpret_cast<quint32 *>(full.scanLine(y));
-        for (int x = 0; x < width; ++x, in += 3)
-            out[x] = rgb32(in);
-        if (half.isNull() || y % 2 == 0)
-            continue;
-        const auto *above = reinterpret_cast<const quint32 *>(full.constScanLine(y - 1));
-        auto *level = reinterpret_cast<quint32 *>(half.scanLine(y / 2));
-        for (int x = 0; x < width / 2; ++x)
-            level[x] = averaged(averaged(above[2 * x], above[2 * x + 1]),
-                                averaged(out[2 * x], out[2 * x + 1]));
+        const uchar *row = rows + (height - 1 - y) * stride;
+        if (!full.isNull())
+            uprightRow(row, width, reinterpret_cast<quint32 *>(full.scanLine(y)));
+        if (!half.isNull() && y % 2 == 1)
+            halveRows(row + stride, row, width / 2,
+                      reinterpret_cast<quint32 *>(half.scanLine(y / 2)));
     }
 }
 } // namespace
@@ -51,13 +73,21 @@ LiveFrameBuffer::Stored LiveFrameBuffer::store(const void *pixels, int width, in
         return {false, false, false};
 
     QMutexLocker filling(&m_fillMutex);
-    prepare(m_filling.full, width, height, 1.0);
     // An odd side would make the level a pixel short of covering the frame.
-    if (qint64(width) * height >= halfLevelPixels && width % 2 == 0 && height % 2 == 0)
+    const bool halfLevel =
+        qint64(width) * height >= halfLevelPixels && width % 2 == 0 && height % 2 == 0;
+    const bool full = !halfLevel || m_fullWanted;
+    if (full)
+        prepare(m_filling.full, width, height, 1.0);
+    else
+        m_filling.full = QImage();
+    if (halfLevel)
         prepare(m_filling.half, width / 2, height / 2, 0.5);
     else
         m_filling.half = QImage();
+    m_filling.size = QSize(width, height);
     turnUpright(static_cast<const uchar *>(pixels), width, height, m_filling.full, m_filling.half);
+    m_newestHasFull = full;
 
     QMutexLocker lock(&m_mutex);
     std::swap(m_filling, m_waiting);
@@ -71,6 +101,16 @@ LiveFrameBuffer::Stored LiveFrameBuffer::store(const void *pixels, int width, in
         ++m_coalesced;
     m_hasWaiting = true;
     return {true, notify, sizeChanged};
+}
+
+void LiveFrameBuffer::setFullWanted(bool wanted)
+{
+    m_fullWanted = wanted;
+}
+
+bool LiveFrameBuffer::newestHasFull() const
+{
+    return m_newestHasFull;
 }
 
 bool LiveFrameBuffer::take(Frame &frame, bool &sizeChanged)

@@ -4,9 +4,12 @@
 #include <QMutex>
 #include <QSize>
 
+#include <atomic>
+
 // The newest camera frame, turned upright on the camera thread into recycled
 // 32-bit pictures: the full frame and, for large frames, a half-size level made in
-// the same pass, for a picture shown at half size or less. Only the newest frame
+// the same pass, for a picture shown at half size or less (then alone, unless the
+// full frame is wanted). Only the newest frame
 // is kept, so a GUI slower than the camera skips frames instead of queueing stale
 // ones; the GUI thread only swaps pictures, it neither allocates nor copies.
 class LiveFrameBuffer
@@ -14,7 +17,8 @@ class LiveFrameBuffer
 public:
     struct Frame
     {
-        QImage full;
+        QSize size;
+        QImage full; // null when the half level was made alone
         QImage half; // null for small or odd-sized frames; device pixel ratio 0.5
     };
 
@@ -34,6 +38,12 @@ public:
     // the pictures it passes in. False when no frame is waiting.
     bool take(Frame &frame, bool &sizeChanged);
 
+    // Any thread. While the full frame is not wanted, frames that have a half level
+    // get only that: a third of the work, for a picture shown at half size or less.
+    void setFullWanted(bool wanted);
+    // Camera thread: whether the frame stored last has its full picture.
+    bool newestHasFull() const;
+
     // Frames that were overwritten before the GUI took them.
     quint64 coalescedFrames() const;
 
@@ -46,6 +56,8 @@ public:
 private:
     QMutex m_fillMutex; // held by the camera thread while it fills m_filling
     Frame m_filling;
+    std::atomic<bool> m_fullWanted = true;
+    std::atomic<bool> m_newestHasFull = false;
     mutable QMutex m_mutex;
     Frame m_waiting;
     QSize m_size; // of the newest frame stored

@@ -19,6 +19,7 @@
 #include "camera/barcodelink.h"
 #include "camera/cameramodels.h"
 #include "camera/commandbarlayout.h"
+#include "camera/nosignalmark.h"
 #include "camera/presentercommand.h"
 #include "camera/qbottomlayer.h"
 #include "camera/qfocuswidget.h"
@@ -187,6 +188,7 @@ void QMainWidget::buildPictureStage()
         }
     });
 
+    m_pNoSignalMark = new NoSignalMark(m_pView);
     m_pView->setBackgroundBrush(QColor(9, 96, 57));
     m_pView->resize(ui->widget->size());
     m_pView->move(0, 0);
@@ -271,7 +273,9 @@ void QMainWidget::connectSignals()
 
 void QMainWidget::storeFrame(const void *data, int width, int height)
 {
-    if (m_bLocked)
+    m_pNoSignalMark->frameArrived();
+    // A frozen picture is the first frame with its full size: zooming in needs that.
+    if (m_bLocked && m_frameBuffer.newestHasFull())
         return;
     const LiveFrameBuffer::Stored stored = m_frameBuffer.store(data, width, height);
     // While a frame waits, the GUI thread has been told already: it takes the newest.
@@ -288,28 +292,36 @@ void QMainWidget::OnFrameChange(bool refit)
     } else if (!refit) {
         return; // its frame came with an earlier signal
     }
-    const QImage &full = m_shownFrame.full;
-    if (full.isNull())
+    const QSize size = m_shownFrame.size;
+    if (size.isEmpty())
         return;
     refit = refit || sizeChanged;
     if (refit) {
-        placePicture(full.width(), full.height());
+        placePicture(size.width(), size.height());
         showPictureLevel(false);
     }
-    // The comparison window gets the full frame; a pixmap shares its pixels.
-    Q_EMIT frameShown(QPixmap::fromImage(full), refit);
+    // The comparison window gets the full frame (a pixmap shares its pixels); it is
+    // made for every frame while this view is hidden behind that window.
+    m_compareRefit = m_compareRefit || refit;
+    if (!m_shownFrame.full.isNull())
+        Q_EMIT frameShown(QPixmap::fromImage(m_shownFrame.full),
+                          std::exchange(m_compareRefit, false));
 }
 
 void QMainWidget::showPictureLevel(bool newFrame)
 {
-    if (m_shownFrame.full.isNull())
-        return;
     // The half level covers the same place at the same size (device pixel ratio
     // 0.5); it serves while a frame pixel is drawn at half a screen pixel or less.
     const QTransform toScreen = m_pItem->deviceTransform(m_pView->viewportTransform());
+    const bool halfWillDo = std::sqrt(std::abs(toScreen.determinant())) <= 0.5;
+    m_frameBuffer.setFullWanted(!halfWillDo || m_bLocked || !isVisible());
+    if (m_shownFrame.size.isEmpty())
+        return;
+    // A frame made while the full size was not wanted shows its half level until
+    // the next frame brings the full one.
     const bool half = !m_shownFrame.half.isNull() &&
-                      m_shownFrame.half.size() * 2 == m_shownFrame.full.size() &&
-                      std::sqrt(std::abs(toScreen.determinant())) <= 0.5;
+                      m_shownFrame.half.size() * 2 == m_shownFrame.size &&
+                      (halfWillDo || m_shownFrame.full.isNull());
     if (!newFrame && half == m_showingHalf)
         return;
     m_showingHalf = half;
@@ -406,6 +418,7 @@ void QMainWidget::onResolutionChange()
 void QMainWidget::OnLock()
 {
     m_bLocked = !m_bLocked;
+    showPictureLevel(false);
 }
 
 void QMainWidget::rotateLeft()

@@ -19,6 +19,7 @@ class QGraphicsView;
 class QBottomLayer;
 class QFocusWidget;
 class QImageItem;
+class NoSignalMark;
 class QSnapWidget;
 class QSubCamWidget;
 class QTopLayer;
@@ -139,12 +140,14 @@ private:
     std::unique_ptr<QBottomLayer> m_pBottomLayer;
     std::unique_ptr<QTopLayer> m_pTopLayer;
     std::unique_ptr<QSubCamWidget> m_pSubCamWidget;
+    NoSignalMark *m_pNoSignalMark = nullptr; // a child of the view
     CopyDataListener m_commandListener;
 
     LiveFrameBuffer m_frameBuffer;
     LiveFrameBuffer::Frame m_shownFrame;
     LiveFrameBuffer::Frame m_spareFrame; // the one shown before, handed back for a later frame
     bool m_showingHalf = false;
+    bool m_compareRefit = false; // owed to the comparison window with the next full frame
     std::atomic<bool> m_bLocked = false;
     QByteArray m_mainPid, m_mainVid;
 

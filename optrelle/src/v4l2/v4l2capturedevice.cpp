@@ -233,6 +233,18 @@ void V4l2CaptureDevice::closeStream()
 
 void V4l2CaptureDevice::run(FrameSink *sink)
 {
+    // Ended before signalLost(): the frames it holds come first.
+    std::optional<JpegDecodingLanes> lanes;
+    if (m_streamed.pixelFormat == V4L2_PIX_FMT_MJPEG)
+        lanes.emplace(*sink, m_streamed.size);
+    const bool stopped = capture(*sink, lanes ? &*lanes : nullptr);
+    lanes.reset();
+    if (!stopped)
+        sink->signalLost();
+}
+
+bool V4l2CaptureDevice::capture(FrameSink &sink, JpegDecodingLanes *lanes)
+{
     pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
     for (;;) {
         if (m_io.waitFor(waits, 2) < 0) {
@@ -242,7 +254,7 @@ void V4l2CaptureDevice::run(FrameSink *sink)
             break;
         }
         if (waits[1].revents)
-            return; // stop() asked
+            return true; // stop() asked
         if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             qCWarning(optrelleLog, "%s: the device hung up", m_nodePath.c_str());
             break;
@@ -259,37 +271,32 @@ void V4l2CaptureDevice::run(FrameSink *sink)
         }
         std::shared_ptr<Frame> frame =
             m_pool.acquire(m_streamed.size.width, m_streamed.size.height);
+        const bool intact =
+            !(buffer.flags & V4L2_BUF_FLAG_ERROR) && buffer.index < m_buffers.size();
+        const auto *data =
+            static_cast<const std::uint8_t *>(intact ? m_buffers[buffer.index].start : nullptr);
+        const std::size_t size =
+            intact ? std::min<std::size_t>(buffer.bytesused, m_buffers[buffer.index].length) : 0;
+        // The JPEG is copied out so the buffer goes back to the camera at once.
+        if (intact && lanes)
+            frame->cameraJpeg.assign(data, data + size);
+        else
+            frame->cameraJpeg.clear();
         const bool good =
-            !(buffer.flags & V4L2_BUF_FLAG_ERROR) && buffer.index < m_buffers.size() &&
-            convert(static_cast<const std::uint8_t *>(m_buffers[buffer.index].start),
-                    std::min<std::size_t>(buffer.bytesused, m_buffers[buffer.index].length),
-                    *frame);
+            intact && (lanes || yuyvToFrame(data, size, m_streamed.size.width,
+                                            m_streamed.size.height, m_bytesPerLine, *frame));
         const bool requeued = call(m_fd, VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
         if (!good)
             qCDebug(optrelleLog, "%s: a damaged frame of %u bytes dropped", m_nodePath.c_str(),
                     buffer.bytesused);
-        if (good)
-            sink->frameCaptured(std::move(frame));
+        else if (lanes)
+            lanes->submit(std::move(frame));
+        else
+            sink.frameCaptured(std::move(frame));
         if (!requeued)
             break;
     }
-    sink->signalLost();
-}
-
-bool V4l2CaptureDevice::convert(const std::uint8_t *data, std::size_t size, Frame &frame)
-{
-    if (m_streamed.pixelFormat == V4L2_PIX_FMT_MJPEG) {
-        // A frame of another size is a glitch of the camera; the stream's size holds.
-        const Resolution picture = m_decoder.pictureSize(data, size);
-        if (picture.width != m_streamed.size.width || picture.height != m_streamed.size.height ||
-            !m_decoder.decode(data, size, frame))
-            return false;
-        frame.cameraJpeg.assign(data, data + size);
-        return true;
-    }
-    frame.cameraJpeg.clear();
-    return yuyvToFrame(data, size, m_streamed.size.width, m_streamed.size.height, m_bytesPerLine,
-                       frame);
+    return false;
 }
 
 template <typename Result, typename Query>

@@ -2,7 +2,7 @@
 
 #include "cameradevice.h"
 #include "framepool.h"
-#include "jpegframedecoder.h"
+#include "jpegdecodinglanes.h"
 #include "usbids.h"
 #include "videodeviceio.h"
 
@@ -18,7 +18,8 @@ namespace optrelle {
 
 // A Video4Linux2 capture node of a real camera. Streams through four mmap
 // buffers on its own thread, which waits in poll() on the device and a wake-up
-// eventfd; MJPEG frames are decoded straight into bottom-up BGR, YUYV frames
+// eventfd; MJPEG frames are decoded straight into bottom-up BGR on two threads
+// of their own (JpegDecodingLanes), YUYV frames
 // converted in one pass; frames that fail to decode or come at another size are
 // dropped. An unplugged camera ends the thread with signalLost(). Every device
 // call that fails is logged with its errno.
@@ -72,7 +73,9 @@ private:
     bool openStream(const Mode &mode);
     void closeStream();
     void run(FrameSink *sink);
-    bool convert(const std::uint8_t *data, std::size_t size, Frame &frame);
+    // Streams until stop() (true) or until the device fails (false). MJPEG frames
+    // go to lanes for decoding, YUYV ones straight to sink.
+    bool capture(FrameSink &sink, JpegDecodingLanes *lanes);
     // Runs query on the streaming descriptor, or on the node opened for it alone
     // when the camera is not streaming; failure when the node cannot be opened.
     template <typename Result, typename Query>
@@ -93,7 +96,6 @@ private:
     std::size_t m_bytesPerLine = 0;
     std::thread m_thread;
     FramePool m_pool;
-    JpegFrameDecoder m_decoder; // capture thread only
 };
 
 } // namespace optrelle
