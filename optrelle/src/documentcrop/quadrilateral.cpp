@@ -145,15 +145,17 @@ std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &si
 
 // The line within the local search of the side that starts at from and runs
 // along direction for length, along which the picture changes across most.
-EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d direction, double length)
+// The line that starts near from, within degrees of direction, along which the
+// picture changes across most over length.
+EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d direction, double length,
+                   double degrees)
 {
     const cv::Point2d normal(-direction.y, direction.x);
     int bestCount = -1;
     cv::Point2d bestStart = from;
     cv::Point2d bestDirection = direction;
-    for (double degrees = -localSearchDegrees; degrees <= localSearchDegrees;
-         degrees += localSearchStepDegrees) {
-        const double angle = degrees * CV_PI / 180;
+    for (double turn = -degrees; turn <= degrees; turn += localSearchStepDegrees) {
+        const double angle = turn * CV_PI / 180;
         const cv::Point2d turned = direction * std::cos(angle) + normal * std::sin(angle);
         const cv::Point2d across(-turned.y, turned.x);
         for (int offset = -localSearchOffset; offset <= localSearchOffset; ++offset) {
@@ -173,53 +175,55 @@ EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d directio
     return side;
 }
 
+// The pages first and second, two adjacent sides, begin where they are seen
+// from their corner on; best when one beats it.
+void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &smooth,
+                  std::optional<Candidate> &best)
+{
+    const cv::Size size = smooth.size();
+    const double minimumSide = std::sqrt(minimumAreaShare * size.area()) / 2;
+    double alongFirst = 0;
+    double alongSecond = 0;
+    if (first.isFrameBorder() || second.isFrameBorder() || nearlyParallel(first, second) ||
+        !first.meets(second, alongFirst) || !second.meets(first, alongSecond))
+        return;
+    const cv::Point2d corner = first.point() + first.direction() * alongFirst;
+    for (const double firstSign : {-1.0, 1.0}) {
+        const double firstLength = first.supportedReach(alongFirst, firstSign, maximumSideGap);
+        if (firstLength < minimumSide)
+            continue;
+        const cv::Point2d firstWay = first.direction() * firstSign;
+        for (const double secondSign : {-1.0, 1.0}) {
+            const double secondLength =
+                second.supportedReach(alongSecond, secondSign, maximumSideGap);
+            const cv::Point2d secondWay = second.direction() * secondSign;
+            // Too small a page whatever the other sides.
+            if (secondLength < minimumSide ||
+                firstLength * secondLength * std::abs(firstWay.cross(secondWay)) <
+                    minimumAreaShare * size.area())
+                continue;
+            const EdgeLine oppositeFirst = localSide(smooth, corner + secondWay * secondLength,
+                                                     firstWay, firstLength, localSearchDegrees);
+            const EdgeLine oppositeSecond = localSide(smooth, corner + firstWay * firstLength,
+                                                      secondWay, secondLength, localSearchDegrees);
+            const std::optional<Candidate> candidate =
+                pageCandidate({&first, &second, &oppositeFirst, &oppositeSecond}, size,
+                              best ? best->score : -1e9);
+            if (candidate)
+                best = candidate;
+        }
+    }
+}
+
 } // namespace
 
 std::optional<std::array<cv::Point2d, 4>>
 completedPageQuadrilateral(const std::vector<EdgeLine> &lines, const cv::Mat &smooth)
 {
-    const cv::Size size = smooth.size();
-    const double minimumSide = std::sqrt(minimumAreaShare * size.area()) / 2;
     std::optional<Candidate> best;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const EdgeLine &first = lines[i];
-        for (std::size_t j = i + 1; j < lines.size(); ++j) {
-            const EdgeLine &second = lines[j];
-            double alongFirst = 0;
-            double alongSecond = 0;
-            if (first.isFrameBorder() || second.isFrameBorder() || nearlyParallel(first, second) ||
-                !first.meets(second, alongFirst) || !second.meets(first, alongSecond))
-                continue;
-            const cv::Point2d corner = first.point() + first.direction() * alongFirst;
-            for (const double firstSign : {-1.0, 1.0}) {
-                const double firstLength =
-                    first.supportedReach(alongFirst, firstSign, maximumSideGap);
-                if (firstLength < minimumSide)
-                    continue;
-                const cv::Point2d firstWay = first.direction() * firstSign;
-                for (const double secondSign : {-1.0, 1.0}) {
-                    const double secondLength =
-                        second.supportedReach(alongSecond, secondSign, maximumSideGap);
-                    if (secondLength < minimumSide)
-                        continue;
-                    const cv::Point2d secondWay = second.direction() * secondSign;
-                    // Too small a page whatever the other sides.
-                    if (firstLength * secondLength * std::abs(firstWay.cross(secondWay)) <
-                        minimumAreaShare * size.area())
-                        continue;
-                    const EdgeLine oppositeFirst =
-                        localSide(smooth, corner + secondWay * secondLength, firstWay, firstLength);
-                    const EdgeLine oppositeSecond =
-                        localSide(smooth, corner + firstWay * firstLength, secondWay, secondLength);
-                    const std::optional<Candidate> candidate =
-                        pageCandidate({&first, &second, &oppositeFirst, &oppositeSecond}, size,
-                                      best ? best->score : -1e9);
-                    if (candidate)
-                        best = candidate;
-                }
-            }
-        }
-    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (std::size_t j = i + 1; j < lines.size(); ++j)
+            completePage(lines[i], lines[j], smooth, best);
     if (!best)
         return std::nullopt;
     return best->corners;
