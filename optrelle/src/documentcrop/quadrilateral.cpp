@@ -197,10 +197,13 @@ void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &
             const double secondLength =
                 second.supportedReach(alongSecond, secondSign, maximumSideGap);
             const cv::Point2d secondWay = second.direction() * secondSign;
-            // Too small a page whatever the other sides.
+            // Too small a page whatever the other sides, or one that could not
+            // beat the best even were they seen all along (about as long as
+            // the two seen: the search is costly).
             if (secondLength < minimumSide ||
                 firstLength * secondLength * std::abs(firstWay.cross(secondWay)) <
-                    minimumAreaShare * size.area())
+                    minimumAreaShare * size.area() ||
+                (best && 2 * (firstLength + secondLength) <= best->score))
                 continue;
             const EdgeLine oppositeFirst = localSide(smooth, corner + secondWay * secondLength,
                                                      firstWay, firstLength, localSearchDegrees);
