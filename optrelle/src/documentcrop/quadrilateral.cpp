@@ -175,8 +175,8 @@ EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d directio
     return side;
 }
 
-// The pages first and second, two adjacent sides, begin where they are seen
-// from their corner on; best when one beats it.
+// The pages that first and second, two adjacent sides, begin where they are
+// seen from their corner on; each that beats best becomes it.
 void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &smooth,
                   std::optional<Candidate> &best)
 {
