@@ -116,6 +116,7 @@ void Camera::stopStreaming()
     if (!m_streaming || t_deliveringCamera == this)
         return;
     m_device->stop();
+    m_straightening.drain();
     m_streaming = false;
     m_frameArrived.notify_all();
 }
@@ -253,20 +254,6 @@ void Camera::setAutoCrop(bool on)
     m_autoCrop = on;
 }
 
-FramePtr Camera::pageOf(const FramePtr &frame)
-{
-    // Capture thread.
-    if (!m_autoCrop)
-        return frame;
-    const std::optional<PageOutline> outline = m_pageTracker.outlineFor(frame);
-    if (!outline)
-        return frame;
-    const QSize size = straightenedSize(*outline);
-    std::shared_ptr<Frame> page = m_pagePool.acquire(size.width(), size.height());
-    straightenPage(*frame, *outline, *page);
-    return page;
-}
-
 void Camera::setManualCrop(bool on)
 {
     m_manualCrop.setEnabled(on);
@@ -320,17 +307,27 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
         makeTextPicture(*cameraFrame, *frame);
         frame->cameraJpeg.clear(); // the grey picture is not the camera's JPEG
     }
-    const FramePtr shown = pageOf(frame);
+    const std::optional<PageOutline> outline =
+        m_autoCrop ? m_pageTracker.outlineFor(frame) : std::nullopt;
+    unsigned run = 0;
     {
         std::lock_guard lock(m_frameMutex);
         m_frame = cameraFrame;
-        m_shownFrame = shown;
-        m_frameRun = m_streamRun;
+        run = m_streamRun;
     }
-    m_frameArrived.notify_all();
-    m_recorder.push(shown, std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count());
+    const std::uint64_t number = ++m_frameNumber;
+    if (outline) {
+        // The warp at full resolution takes about a frame's time; done beside the
+        // capture thread, the camera keeps its rate.
+        m_straightening.post([this, frame, outline = *outline, number, run] {
+            const QSize size = straightenedSize(outline);
+            std::shared_ptr<Frame> page = m_pagePool.acquire(size.width(), size.height());
+            straightenPage(*frame, outline, *page);
+            show(page, number, run);
+        });
+    } else {
+        show(frame, number, run);
+    }
     {
         std::lock_guard lock(m_callbackMutex);
         if (m_callback) {
@@ -339,9 +336,25 @@ void Camera::frameCaptured(std::shared_ptr<Frame> frame)
             t_deliveringCamera = nullptr;
         }
     }
-    m_renderer->frameArrived();
     if (m_firstFrameDelivered)
         std::call_once(m_firstFrame, m_firstFrameDelivered);
+}
+
+void Camera::show(FramePtr picture, std::uint64_t number, unsigned run)
+{
+    {
+        std::lock_guard lock(m_frameMutex);
+        if (run != m_streamRun || number <= m_shownNumber)
+            return; // a newer picture is shown, or the stream has ended
+        m_shownFrame = picture;
+        m_shownNumber = number;
+        m_frameRun = run;
+    }
+    m_frameArrived.notify_all();
+    m_recorder.push(std::move(picture), std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now().time_since_epoch())
+                                            .count());
+    m_renderer->frameArrived();
 }
 
 void Camera::signalLost()

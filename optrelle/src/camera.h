@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cameradevice.h"
+#include "documentcrop/newestonlythread.h"
 #include "documentcrop/pagetracker.h"
 #include "frame.h"
 #include "framepool.h"
@@ -99,7 +100,9 @@ public:
 
 private:
     void frameCaptured(std::shared_ptr<Frame> frame) override;
-    FramePtr pageOf(const FramePtr &frame);
+    // Makes picture, the camera's frame `number` of stream run `run`, the one
+    // painted and captured, unless a newer one is shown already.
+    void show(FramePtr picture, std::uint64_t number, unsigned run);
     void signalLost() override;
     // GUI thread, after the signal of stream run `run` was lost: releases the
     // device, ends a recording, and waits for the camera to come back.
@@ -133,6 +136,8 @@ private:
     FramePtr m_shownFrame;    // what is painted and captured: m_frame or its straightened page
     unsigned m_streamRun = 0; // counts starts; a frame of an older run is stale
     unsigned m_frameRun = 0;
+    std::uint64_t m_shownNumber = 0; // of m_shownFrame, counted by m_frameNumber
+    std::uint64_t m_frameNumber = 0; // capture thread: counts frames
     bool m_signalLost = false;
 
     std::atomic<bool> m_textMode = false;
@@ -155,6 +160,8 @@ private:
     // Lives on the GUI thread; the capture thread only asks it for a repaint.
     std::unique_ptr<VideoRenderer> m_renderer;
     std::unique_ptr<DeviceReconnector> m_reconnector; // GUI thread
+    // Straightens pages beside the capture thread; last, so it stops first.
+    NewestOnlyThread m_straightening;
 };
 
 } // namespace optrelle

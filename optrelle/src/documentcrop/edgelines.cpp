@@ -183,6 +183,18 @@ std::vector<Line> straightEdges(const cv::Mat &edges)
 
 } // namespace
 
+bool changesAcross(const cv::Mat &lab, cv::Point2d p, cv::Point2d normal)
+{
+    for (int offset = -1; offset <= 1; ++offset) {
+        const cv::Point2d a = p + normal * double(offset + acrossGap);
+        const cv::Point2d b = p + normal * double(offset - acrossGap);
+        if (inside(a, lab.size()) && inside(b, lab.size()) &&
+            colourDifference(labAt(lab, a), labAt(lab, b)) >= changeThreshold)
+            return true;
+    }
+    return false;
+}
+
 EdgeLine::EdgeLine(cv::Point2d point, cv::Point2d direction, cv::Size size, bool frameBorder)
     : m_point(point), m_direction(direction), m_frameBorder(frameBorder)
 {
@@ -215,14 +227,8 @@ void EdgeLine::measureSupport(const cv::Mat &lab)
     m_normalSide.resize(m_supportedBefore.size() - 1);
     m_otherSide.resize(m_supportedBefore.size() - 1);
     for (std::size_t i = 0; i + 1 < m_supportedBefore.size(); ++i) {
-        bool changes = m_frameBorder;
         const cv::Point2d p = m_point + m_direction * (m_first + double(i));
-        for (int offset = -1; offset <= 1 && !changes; ++offset) {
-            const cv::Point2d a = p + normal * double(offset + acrossGap);
-            const cv::Point2d b = p + normal * double(offset - acrossGap);
-            changes = inside(a, lab.size()) && inside(b, lab.size()) &&
-                      colourDifference(labAt(lab, a), labAt(lab, b)) >= changeThreshold;
-        }
+        const bool changes = m_frameBorder || changesAcross(lab, p, normal);
         m_supportedBefore[i + 1] = m_supportedBefore[i] + int(changes);
         m_normalSide[i] = colourNear(lab, p + normal * besideReach);
         m_otherSide[i] = colourNear(lab, p - normal * besideReach);
@@ -240,6 +246,23 @@ double EdgeLine::support(double from, double to) const
     return std::max(0,
                     m_supportedBefore[std::size_t(last)] - m_supportedBefore[std::size_t(first)]) /
            length;
+}
+
+double EdgeLine::supportedReach(double from, double sign, double maximumGap) const
+{
+    const int samples = int(m_supportedBefore.size()) - 1;
+    const auto supported = [&](int i) {
+        return i >= 0 && i < samples &&
+               m_supportedBefore[std::size_t(i) + 1] > m_supportedBefore[std::size_t(i)];
+    };
+    const int step = sign < 0 ? -1 : 1;
+    int i = int(std::lround(from - m_first));
+    int lastSupported = i;
+    for (; i >= 0 && i < samples && std::abs(i - lastSupported) <= maximumGap; i += step) {
+        if (supported(i))
+            lastSupported = i;
+    }
+    return std::abs(double(lastSupported) + m_first - from);
 }
 
 cv::Vec3b EdgeLine::colourBeside(double from, double to, bool normalSide) const
@@ -274,19 +297,18 @@ bool EdgeLine::meets(const EdgeLine &other, double &along) const
     return true;
 }
 
-std::vector<EdgeLine> findEdgeLines(const cv::Mat &lab)
+std::vector<EdgeLine> findEdgeLines(const cv::Mat &smooth)
 {
-    cv::Mat smooth;
-    cv::GaussianBlur(lab, smooth, cv::Size(5, 5), 0);
+    const cv::Size size = smooth.size();
     std::vector<EdgeLine> lines;
     for (const Line &line : straightEdges(edgesOf(smooth)))
-        lines.emplace_back(line.point, line.direction, lab.size(), false);
-    const double right = lab.cols - 1.0;
-    const double bottom = lab.rows - 1.0;
-    lines.emplace_back(cv::Point2d(0, 0), cv::Point2d(1, 0), lab.size(), true);
-    lines.emplace_back(cv::Point2d(right, 0), cv::Point2d(0, 1), lab.size(), true);
-    lines.emplace_back(cv::Point2d(0, bottom), cv::Point2d(1, 0), lab.size(), true);
-    lines.emplace_back(cv::Point2d(0, 0), cv::Point2d(0, 1), lab.size(), true);
+        lines.emplace_back(line.point, line.direction, size, false);
+    const double right = size.width - 1.0;
+    const double bottom = size.height - 1.0;
+    lines.emplace_back(cv::Point2d(0, 0), cv::Point2d(1, 0), size, true);
+    lines.emplace_back(cv::Point2d(right, 0), cv::Point2d(0, 1), size, true);
+    lines.emplace_back(cv::Point2d(0, bottom), cv::Point2d(1, 0), size, true);
+    lines.emplace_back(cv::Point2d(0, 0), cv::Point2d(0, 1), size, true);
     for (EdgeLine &line : lines)
         line.measureSupport(smooth);
     return lines;

@@ -26,6 +26,10 @@ public:
     // The share of the stretch between two points on the line (given by their
     // distance along it from point()) where the picture changes across it.
     double support(double from, double to) const;
+    // How far from the point at from the picture goes on changing across the
+    // line, towards larger distances when sign > 0, bridging gaps up to
+    // maximumGap.
+    double supportedReach(double from, double sign, double maximumGap) const;
     // The typical colour (Lab) beside the stretch between two points on the
     // line, on the side the normal (-direction.y, direction.x) points to when
     // normalSide, else on the other.
@@ -51,8 +55,13 @@ private:
 // (weighted) colour.
 int colourDifference(cv::Vec3b a, cv::Vec3b b);
 
-// The straight edges of a Lab picture that may be a page's sides, strongest
-// first, followed by the picture's four borders; each with its support measured.
-std::vector<EdgeLine> findEdgeLines(const cv::Mat &lab);
+// Whether the Lab picture changes colour across a line through p with the given
+// normal: the evidence a side is seen at p.
+bool changesAcross(const cv::Mat &lab, cv::Point2d p, cv::Point2d normal);
+
+// The straight edges of a smoothed Lab picture that may be a page's sides,
+// strongest first, followed by the picture's four borders; each with its
+// support measured.
+std::vector<EdgeLine> findEdgeLines(const cv::Mat &smooth);
 
 } // namespace optrelle

@@ -86,8 +86,12 @@ std::optional<PageOutline> findPageOutline(const Frame &frame)
     if (std::min(frame.width, frame.height) / factor < reducedShortSideMinimum)
         return std::nullopt;
     const cv::Mat lab = reducedLab(frame, factor);
-    const std::vector<EdgeLine> lines = findEdgeLines(lab);
-    const std::optional<std::array<cv::Point2d, 4>> page = bestPageQuadrilateral(lines, lab.size());
+    cv::Mat smooth;
+    cv::GaussianBlur(lab, smooth, cv::Size(5, 5), 0);
+    const std::vector<EdgeLine> lines = findEdgeLines(smooth);
+    std::optional<std::array<cv::Point2d, 4>> page = bestPageQuadrilateral(lines, lab.size());
+    if (!page)
+        page = completedPageQuadrilateral(lines, smooth);
     if (!page)
         return std::nullopt;
     return frameOutline(*page, factor);

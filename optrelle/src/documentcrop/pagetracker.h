@@ -1,11 +1,10 @@
 #pragma once
 
 #include "../frame.h"
+#include "newestonlythread.h"
 #include "outlinesmoother.h"
 
-#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 namespace optrelle {
 
@@ -16,11 +15,6 @@ namespace optrelle {
 class PageTracker
 {
 public:
-    PageTracker();
-    ~PageTracker();
-    PageTracker(const PageTracker &) = delete;
-    PageTracker &operator=(const PageTracker &) = delete;
-
     // Capture thread: the outline to crop frame with, std::nullopt for the whole
     // frame (no page, or none found yet on frames of this size).
     std::optional<PageOutline> outlineFor(const FramePtr &frame);
@@ -29,19 +23,16 @@ public:
     void reset();
 
 private:
-    void run();
+    // Finder thread: looks for the page on frame, asked for after `resets` resets.
+    void find(const FramePtr &frame, unsigned resets);
 
     std::mutex m_mutex;
-    std::condition_variable m_wake;
-    FramePtr m_waiting; // the next frame to look at
-    bool m_finding = false;
-    bool m_stopping = false;
-    unsigned m_resets = 0; // a finding begun before a reset is dropped
+    unsigned m_resets = 0; // a finding asked for before a reset is dropped
     OutlineSmoother m_smoother;
     std::optional<PageOutline> m_outline;
     int m_outlineWidth = 0; // the size of the frames m_outline belongs to
     int m_outlineHeight = 0;
-    std::thread m_finder;
+    NewestOnlyThread m_finder; // last: stops before the members it uses go
 };
 
 } // namespace optrelle

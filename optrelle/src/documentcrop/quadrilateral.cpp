@@ -26,6 +26,14 @@ constexpr double borderTolerance = 0.01;
 constexpr int minimumPageContrast = 10;
 constexpr int maximumMarginSpread = 55;
 
+// A side seen weakly is looked for this far around where the two sides seen
+// well put it: pixels to either side, degrees either way (perspective).
+constexpr int localSearchOffset = 2;
+constexpr double localSearchDegrees = 12;
+constexpr double localSearchStepDegrees = 2;
+// A side seen well goes on past gaps this long (a cable across it, a glint).
+constexpr double maximumSideGap = 4;
+
 struct Candidate
 {
     std::array<cv::Point2d, 4> corners;
@@ -135,7 +143,94 @@ std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &si
     return candidate;
 }
 
+// The line within the local search of the side that starts at from and runs
+// along direction for length, along which the picture changes across most.
+// The line that starts near from, within degrees of direction, along which the
+// picture changes across most over length.
+EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d direction, double length,
+                   double degrees)
+{
+    const cv::Point2d normal(-direction.y, direction.x);
+    int bestCount = -1;
+    cv::Point2d bestStart = from;
+    cv::Point2d bestDirection = direction;
+    for (double turn = -degrees; turn <= degrees; turn += localSearchStepDegrees) {
+        const double angle = turn * CV_PI / 180;
+        const cv::Point2d turned = direction * std::cos(angle) + normal * std::sin(angle);
+        const cv::Point2d across(-turned.y, turned.x);
+        for (int offset = -localSearchOffset; offset <= localSearchOffset; ++offset) {
+            const cv::Point2d start = from + normal * double(offset);
+            int count = 0;
+            for (double s = 0; s <= length; s += 2)
+                count += int(changesAcross(smooth, start + turned * s, across));
+            if (count > bestCount) {
+                bestCount = count;
+                bestStart = start;
+                bestDirection = turned;
+            }
+        }
+    }
+    EdgeLine side(bestStart, bestDirection, smooth.size(), false);
+    side.measureSupport(smooth);
+    return side;
+}
+
+// The pages that first and second, two adjacent sides, begin where they are
+// seen from their corner on; each that beats best becomes it.
+void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &smooth,
+                  std::optional<Candidate> &best)
+{
+    const cv::Size size = smooth.size();
+    const double minimumSide = std::sqrt(minimumAreaShare * size.area()) / 2;
+    double alongFirst = 0;
+    double alongSecond = 0;
+    if (first.isFrameBorder() || second.isFrameBorder() || nearlyParallel(first, second) ||
+        !first.meets(second, alongFirst) || !second.meets(first, alongSecond))
+        return;
+    const cv::Point2d corner = first.point() + first.direction() * alongFirst;
+    for (const double firstSign : {-1.0, 1.0}) {
+        const double firstLength = first.supportedReach(alongFirst, firstSign, maximumSideGap);
+        if (firstLength < minimumSide)
+            continue;
+        const cv::Point2d firstWay = first.direction() * firstSign;
+        for (const double secondSign : {-1.0, 1.0}) {
+            const double secondLength =
+                second.supportedReach(alongSecond, secondSign, maximumSideGap);
+            const cv::Point2d secondWay = second.direction() * secondSign;
+            // Too small a page whatever the other sides, or one that could not
+            // beat the best even were they seen all along (about as long as
+            // the two seen: the search is costly).
+            if (secondLength < minimumSide ||
+                firstLength * secondLength * std::abs(firstWay.cross(secondWay)) <
+                    minimumAreaShare * size.area() ||
+                (best && 2 * (firstLength + secondLength) <= best->score))
+                continue;
+            const EdgeLine oppositeFirst = localSide(smooth, corner + secondWay * secondLength,
+                                                     firstWay, firstLength, localSearchDegrees);
+            const EdgeLine oppositeSecond = localSide(smooth, corner + firstWay * firstLength,
+                                                      secondWay, secondLength, localSearchDegrees);
+            const std::optional<Candidate> candidate =
+                pageCandidate({&first, &second, &oppositeFirst, &oppositeSecond}, size,
+                              best ? best->score : -1e9);
+            if (candidate)
+                best = candidate;
+        }
+    }
+}
+
 } // namespace
+
+std::optional<std::array<cv::Point2d, 4>>
+completedPageQuadrilateral(const std::vector<EdgeLine> &lines, const cv::Mat &smooth)
+{
+    std::optional<Candidate> best;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (std::size_t j = i + 1; j < lines.size(); ++j)
+            completePage(lines[i], lines[j], smooth, best);
+    if (!best)
+        return std::nullopt;
+    return best->corners;
+}
 
 std::optional<std::array<cv::Point2d, 4>> bestPageQuadrilateral(const std::vector<EdgeLine> &lines,
                                                                 cv::Size size)

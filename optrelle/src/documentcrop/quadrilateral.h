@@ -16,4 +16,11 @@ namespace optrelle {
 std::optional<std::array<cv::Point2d, 4>> bestPageQuadrilateral(const std::vector<EdgeLine> &lines,
                                                                 cv::Size size);
 
+// When no page has all four sides among the edge lines: the best page two
+// adjacent edge lines begin, its other two sides looked for near where those
+// two stop changing colour (white on white, sides the strongest lines
+// crowded out), judged as strictly as bestPageQuadrilateral's.
+std::optional<std::array<cv::Point2d, 4>>
+completedPageQuadrilateral(const std::vector<EdgeLine> &lines, const cv::Mat &smooth);
+
 } // namespace optrelle
