@@ -127,15 +127,9 @@ public:
             auto *query = static_cast<v4l2_queryctrl *>(argument);
             if (query->id != V4L2_CID_ZOOM_ABSOLUTE)
                 return fail(EINVAL);
-            *query = {V4L2_CID_ZOOM_ABSOLUTE,
-                      V4L2_CTRL_TYPE_INTEGER,
-                      "Zoom, Absolute",
-                      100,
-                      500,
-                      10,
-                      100,
-                      0,
-                      {}};
+            // clang-format off
+            *query = {V4L2_CID_ZOOM_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Zoom, Absolute", 100, 500, 10, 100, 0, {}};
+            // clang-format on
             return 0;
         }
         case VIDIOC_G_CTRL:
