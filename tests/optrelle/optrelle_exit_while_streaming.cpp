@@ -11,16 +11,12 @@
 #include <atomic>
 #include <cstdlib>
 
-namespace {
+static std::atomic<int> frames = 0;
 
-std::atomic<int> frames = 0;
-
-void countFrame(const void *, int, int, int)
+static void countFrame(const void *, int, int, int)
 {
     ++frames;
 }
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -30,13 +26,12 @@ int main(int argc, char **argv)
     QWidget window;
     window.resize(320, 240);
     window.show();
-    if (!fnInit() || fnOpenCamera(0, window.winId()) != 1 || fnOpenCamera(1, 0) != 1)
+    if (argc != 2 || !fnInit() || fnOpenCamera(0, window.winId()) != 1 || fnOpenCamera(1, 0) != 1 ||
+        fnStartRecord(0, argv[1], true) != 1)
         return 2;
     fnSetVideoCB(0, reinterpret_cast<void *>(&countFrame));
     fnSetVideoCB(1, reinterpret_cast<void *>(&countFrame));
-    if (argc != 2 || fnStartRecord(0, argv[1], true) != 1)
-        return 4;
-    QTimer poll;
+    QTimer poll; // exit() on the main thread, as a program ends
     QObject::connect(&poll, &QTimer::timeout, [] {
         if (frames >= 30)
             std::exit(0);

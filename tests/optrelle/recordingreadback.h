@@ -39,17 +39,14 @@ inline RecordingReadBack readRecording(const QString &path, std::int64_t seekToM
     avcodec_open2(decoder, nullptr, nullptr);
     AVPacket *packet = av_packet_alloc();
     AVFrame *decoded = av_frame_alloc();
-    auto receivePictures = [&] {
-        while (avcodec_receive_frame(decoder, decoded) >= 0)
-            recording.lumas << QImage(decoded->data[0], decoded->width, decoded->height,
-                                      decoded->linesize[0], QImage::Format_Grayscale8)
-                                   .copy();
-    };
     for (bool more = true; more;) {
         more = av_read_frame(format, packet) >= 0;
         avcodec_send_packet(decoder, more ? packet : nullptr);
         av_packet_unref(packet);
-        receivePictures();
+        while (avcodec_receive_frame(decoder, decoded) >= 0)
+            recording.lumas << QImage(decoded->data[0], decoded->width, decoded->height,
+                                      decoded->linesize[0], QImage::Format_Grayscale8)
+                                   .copy();
     }
     if (av_seek_frame(format, 0, seekToMs, AVSEEK_FLAG_BACKWARD) >= 0 &&
         av_read_frame(format, packet) == 0)

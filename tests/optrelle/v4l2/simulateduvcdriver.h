@@ -16,7 +16,7 @@
 #include <vector>
 
 // Plays the kernel side of UVC cameras for the V4L2 backend: capability and
-// format queries, controls, mmap buffers, and frames the test pushes one by one.
+// format queries, the zoom control, mmap buffers, and frames the test pushes one by one.
 // A node's descriptor is an eventfd that becomes readable for each pushed frame,
 // so the backend's poll() works unchanged. Frames are YUYV white.
 class SimulatedUvcDriver : public optrelle::VideoDeviceIo
@@ -34,7 +34,6 @@ public:
     std::vector<optrelle::Resolution> yuyvSizes{{640, 480}, {1280, 720}, {320, 240}};
     std::uint32_t streamedFormat = 0;
     int zoom = 120;
-    std::map<std::uint32_t, int> controlValues{{V4L2_CID_BRIGHTNESS, 10}};
     std::atomic<bool> unplugged = false;
     int openError = 0;   // errno of every open, e.g. EACCES
     int formatError = 0; // errno of VIDIOC_S_FMT, e.g. EBUSY: another program streams
@@ -124,29 +123,23 @@ public:
         case VIDIOC_STREAMON:
         case VIDIOC_STREAMOFF:
             return 0;
-        case VIDIOC_QUERYCTRL: {
+        case VIDIOC_QUERYCTRL: { // zoom is the one control
             auto *query = static_cast<v4l2_queryctrl *>(argument);
-            const v4l2_queryctrl *found = findControl(query->id);
-            return found ? (*query = *found, 0) : fail(EINVAL);
-        }
-        case VIDIOC_QUERYMENU: {
-            auto *item = static_cast<v4l2_querymenu *>(argument);
-            if (item->id != V4L2_CID_POWER_LINE_FREQUENCY || item->index == 1 || item->index > 2)
-                return fail(EINVAL); // a gap, as real drivers leave them
-            std::snprintf(reinterpret_cast<char *>(item->name), sizeof item->name, "%s",
-                          item->index == 0 ? "Disabled" : "60 Hz");
+            if (query->id != V4L2_CID_ZOOM_ABSOLUTE)
+                return fail(EINVAL);
+            // clang-format off
+            *query = {V4L2_CID_ZOOM_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Zoom, Absolute", 100, 500, 10, 100, 0, {}};
+            // clang-format on
             return 0;
         }
         case VIDIOC_G_CTRL:
         case VIDIOC_S_CTRL: {
             auto *control = static_cast<v4l2_control *>(argument);
-            if (!findControl(control->id))
+            if (control->id != V4L2_CID_ZOOM_ABSOLUTE)
                 return fail(EINVAL);
-            int &value = control->id == V4L2_CID_ZOOM_ABSOLUTE ? zoom : controlValues[control->id];
-            if (request == VIDIOC_G_CTRL)
-                control->value = value;
-            else
-                value = control->value;
+            if (request == VIDIOC_S_CTRL)
+                zoom = control->value;
+            control->value = zoom;
             return 0;
         }
         default:
@@ -161,30 +154,6 @@ public:
     void unmapBuffer(void *, std::size_t) override {}
 
 private:
-    // The driver's controls in id order, as drivers list them: a class header,
-    // brightness, white balance, power-line menu, a disabled one, zoom.
-    static const v4l2_queryctrl *findControl(std::uint32_t id)
-    {
-        using C = v4l2_queryctrl;
-        // clang-format off
-        static const C controls[] = {
-            C{V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0, 0, {}},
-            C{V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", -64, 64, 1, 0, 0, {}},
-            C{V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Auto", 0, 1, 1, 1, 0, {}},
-            C{V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 2, 0, {}},
-            C{V4L2_CID_SHARPNESS, V4L2_CTRL_TYPE_INTEGER, "Sharpness", 0, 7, 1, 3, V4L2_CTRL_FLAG_DISABLED, {}},
-            C{V4L2_CID_ZOOM_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Zoom, Absolute", 100, 500, 10, 100, 0, {}},
-        };
-
-        // clang-format on
-        const bool next = id & V4L2_CTRL_FLAG_NEXT_CTRL;
-        id &= ~V4L2_CTRL_FLAG_NEXT_CTRL;
-        for (const v4l2_queryctrl &control : controls)
-            if (next ? control.id > id : control.id == id)
-                return &control;
-        return nullptr;
-    }
-
     static int fail(int error)
     {
         errno = error;
