@@ -30,23 +30,17 @@ private Q_SLOTS:
         FakeClock clock(QDateTime(QDate(2026, 12, 7), QTime(8, 9, 5)));
         std::vector<std::unique_ptr<QThread>> writers;
         for (int t = 0; t < 4; ++t) {
-            writers.emplace_back(QThread::create([t] {
+            writers.emplace_back(QThread::create([] {
                 for (int i = 0; i < 200; ++i)
-                    writeLog("缩放比率为:%.02f %d", 1.5, t);
+                    writeLog("缩放比率为:%.02f", 1.5);
             }));
             writers.back()->start();
         }
         for (auto &writer : writers)
             QVERIFY(writer->wait());
-        // The exact format, the writing thread's digit aside.
-        const QByteArray whole = "2026-12-07 08:09:05   缩放比率为:1.50 0  kelvora\r";
-        QByteArrayList lines = logLines();
+        const QByteArrayList lines = logLines();
         QCOMPARE(lines.size(), 4 * 200 + 1); // the last split is empty
-        for (int i = 0; i < 4 * 200; ++i) {
-            if (lines[i].size() == whole.size())
-                lines[i][whole.size() - 11] = '0';
-            QCOMPARE(lines[i], whole);
-        }
+        QCOMPARE(lines.count("2026-12-07 08:09:05   缩放比率为:1.50  kelvora\r"), 4 * 200);
     }
 
     // A peer's text cannot forge a line, grow one without bound, or flood the file.

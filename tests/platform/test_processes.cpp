@@ -1,23 +1,18 @@
-// The program's own process among others: one running copy per user, termination
-// signals taken by the event loop, and waits for a child that end with it.
+// The program's own process among others: one running copy per user (handing
+// over is driven in e2e_launcher), and waits for a child that end with it.
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-#include <QThread>
 
-#include <csignal>
 #include <fcntl.h>
-#include <memory>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include "platform/programlauncher.h"
 #include "platform/singleinstance.h"
-#include "platform/terminationsignals.h"
 
 namespace {
 const QString name = QStringLiteral("kelvora-test");
@@ -26,19 +21,6 @@ QString runtimeFile(const QString &suffix)
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + name + suffix;
 }
-
-// A later start, on a thread of its own: it blocks until answered, and the
-// holder answers from this thread's event loop.
-SingleInstance::Start startElsewhere()
-{
-    SingleInstance::Start result = SingleInstance::Start::First;
-    const std::unique_ptr<QThread> thread(
-        QThread::create([&] { result = SingleInstance(name).start(10000); }));
-    thread->start();
-    while (!thread->wait(10))
-        QCoreApplication::processEvents();
-    return result;
-}
 } // namespace
 
 class TestProcesses : public QObject
@@ -46,20 +28,6 @@ class TestProcesses : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void laterStartHandsOverEvenPastALeftOverSocket()
-    {
-        QVERIFY(QFile(runtimeFile(".socket")).open(QIODevice::WriteOnly));
-        {
-            SingleInstance running(name);
-            QCOMPARE(running.start(), SingleInstance::Start::First);
-            QSignalSpy activations(&running, &SingleInstance::activationRequested);
-            QCOMPARE(startElsewhere(), SingleInstance::Start::HandedOver);
-            QCOMPARE(activations.count(), 1);
-        }
-        QVERIFY(!QFile::exists(runtimeFile(".socket")));
-        QCOMPARE(SingleInstance(name).start(), SingleInstance::Start::First);
-    }
-
     void holderThatNeverAnswersDoesNotHoldAStart()
     {
         const int fd = ::open(QFile::encodeName(runtimeFile(".lock")).constData(),
@@ -79,21 +47,6 @@ private Q_SLOTS:
         const QByteArray openFiles = child.readAllStandardOutput();
         QVERIFY(!openFiles.isEmpty());
         QVERIFY2(!openFiles.contains(QFile::encodeName(runtimeFile(".lock"))), openFiles);
-    }
-
-    void terminationSignalsReachTheEventLoop()
-    {
-        {
-            TerminationSignals termination;
-            QSignalSpy received(&termination, &TerminationSignals::received);
-            for (const int signalNumber : {SIGTERM, SIGINT}) {
-                QVERIFY(::raise(signalNumber) == 0);
-                QVERIFY(received.wait());
-                QCOMPARE(received.takeFirst().at(0).toInt(), signalNumber);
-            }
-        }
-        struct sigaction current = {};
-        QVERIFY(sigaction(SIGTERM, nullptr, &current) == 0 && current.sa_handler == SIG_DFL);
     }
 
     // A child that ends while the caller's callback runs the event loop still ends

@@ -5,14 +5,10 @@
 //   droptarget TITLE X Y LOGFILE   a 300x300 window at (X, Y), until killed
 
 #include <QApplication>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QUrl>
 #include <QWidget>
-
-#include <cstdio>
 
 class DropTarget : public QWidget
 {
@@ -39,13 +35,11 @@ private:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: droptarget TITLE X Y LOGFILE\n");
+    if (argc != 5)
         return 2;
-    }
     DropTarget window(QString::fromLocal8Bit(argv[4]));
     window.setWindowTitle(QString::fromLocal8Bit(argv[1]));
-    window.setGeometry(QString(argv[2]).toInt(), QString(argv[3]).toInt(), 300, 300);
+    window.setGeometry(QByteArray(argv[2]).toInt(), QByteArray(argv[3]).toInt(), 300, 300);
     window.show();
     return app.exec();
 }

@@ -10,9 +10,9 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -50,15 +50,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s OUTPUT WIDTH HEIGHT FRAMES [damaged] [files]\n", argv[0]);
         return 2;
     }
-    const int width = std::atoi(argv[2]);
-    const int height = std::atoi(argv[3]);
-    const int frames = std::atoi(argv[4]);
-    bool damaged = false;
-    bool files = false;
-    for (int i = 5; i < argc; ++i) {
-        damaged = damaged || std::strcmp(argv[i], "damaged") == 0;
-        files = files || std::strcmp(argv[i], "files") == 0;
-    }
+    const int width = std::atoi(argv[2]), height = std::atoi(argv[3]), frames = std::atoi(argv[4]);
+    const std::vector<std::string> options(argv + 5, argv + argc);
+    const bool damaged = std::find(options.begin(), options.end(), "damaged") != options.end();
+    const bool files = std::find(options.begin(), options.end(), "files") != options.end();
     if (width <= 0 || height <= 0 || frames <= 0)
         return 2;
     std::ofstream out(argv[1], std::ios::binary);
