@@ -160,8 +160,7 @@ private Q_SLOTS:
         QVERIFY(hasPages(pdf, 2));
         for (const QString page : {"1", "2"})
             QVERIFY(run("pdftotext", {"-f", page, "-l", page, pdf, "-"}).contains("Kelvora"));
-        // "Kelvora" is on the second line of print, 37.2 % from the page's top
-        // (the simulated desk's layout on a 16:9 frame).
+        // "Kelvora" crosses 37.2 % of the page's height (the simulated desk's layout).
         const auto box =
             QRegularExpression(R"re(<page width="[\d.]+" height="([\d.]+)"[^$]*?)re"
                                R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Kelvora<)re")
