@@ -1,7 +1,5 @@
 // Capture by page turn in the scanner window, the pages then merged into one PDF,
-// on a simulated camera that films a scene file: pages are laid down by renaming
-// new pictures over it. Resting on a page takes no more stills (the watcher's
-// own test shows it over minutes).
+// on a simulated camera filming a scene file that new pictures are renamed over.
 
 #include <QCheckBox>
 #include <QLabel>

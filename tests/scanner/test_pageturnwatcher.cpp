@@ -1,6 +1,5 @@
 // The page-turn watcher on drawn scenes at 30 frames a second of simulated time:
-// pages laid down by a hand give one still each, a still desk none, at any
-// noise level of the camera.
+// one still per page laid down by a hand, none at rest, at any camera noise.
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -15,32 +14,27 @@ using namespace pagescenes;
 namespace {
 // Grey noise, uniform in -amplitude..amplitude, from six fields in turn: fresh
 // noise for every frame would cost more than the watching under test.
-class NoisyCamera
+struct NoisyCamera
 {
-public:
     explicit NoisyCamera(int amplitude)
     {
         QRandomGenerator random(21);
-        for (std::vector<int> &field : m_fields)
+        for (std::vector<int> &field : fields)
             for (int i = 0; i < size.width() * size.height(); ++i)
                 field.push_back(amplitude ? int(random.bounded(2 * amplitude + 1)) - amplitude : 0);
     }
     QImage film(QImage scene)
     {
-        const std::vector<int> &field = m_fields[m_next++ % 6];
         auto *pixel = reinterpret_cast<QRgb *>(scene.bits());
-        for (const int noise : field) {
-            *pixel =
-                qRgb(qBound(0, qRed(*pixel) + noise, 255), qBound(0, qGreen(*pixel) + noise, 255),
-                     qBound(0, qBlue(*pixel) + noise, 255));
+        for (const int noise : fields[next++ % 6]) {
+            const auto add = [noise](int value) { return qBound(0, value + noise, 255); };
+            *pixel = qRgb(add(qRed(*pixel)), add(qGreen(*pixel)), add(qBlue(*pixel)));
             ++pixel;
         }
         return scene;
     }
-
-private:
-    std::vector<int> m_fields[6];
-    unsigned m_next = 0;
+    std::vector<int> fields[6];
+    unsigned next = 0;
 };
 } // namespace
 

