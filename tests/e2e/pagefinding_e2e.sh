@@ -27,8 +27,7 @@ aspect=$(awk -F, -v f="$photo" '$1 == f {
     print h / w }' "$pages/corners.csv")
 [[ -n $aspect ]] || fail "no corners for $photo"
 
-"$kelvora" & app=$!; pids+=($app)
-wait_for "the presenter view" has_window DuzeVovad
+start_kelvora
 launcher_button 3 1868 # the scanner window
 # Opening the scanner window starts its camera: slow under sanitizers on a busy
 # machine, so given a minute rather than wait_for's 20 s.
