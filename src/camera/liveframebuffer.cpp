@@ -2,14 +2,10 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
-quint32 rgb32(const uchar *bgr)
-{
-    return 0xff000000u | quint32(bgr[2]) << 16 | quint32(bgr[1]) << 8 | bgr[0];
-}
-
 // One row of BGR to 0xffRRGGBB. Little-endian BGR bytes read as a word are the
 // pixel already; four pixels are three whole words.
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
@@ -25,16 +21,15 @@ void uprightRow(const uchar *in, int width, quint32 *out)
         out[x + 3] = 0xff000000u | w[2] >> 8;
     }
     for (; x < width; ++x, in += 3)
-        out[x] = rgb32(in);
+        out[x] = 0xff000000u | quint32(in[2]) << 16 | quint32(in[1]) << 8 | in[0];
 }
 
 // Reuses picture when it has the size already (a shared one is copied then).
 void prepare(QImage &picture, int width, int height, qreal devicePixelRatio)
 {
-    if (picture.size() != QSize(width, height)) {
+    if (picture.size() != QSize(width, height))
         picture = QImage(width, height, QImage::Format_RGB32);
-        picture.setDevicePixelRatio(devicePixelRatio);
-    }
+    picture.setDevicePixelRatio(devicePixelRatio);
 }
 
 // One upright row of 2x2 means (rounded down) from two BGR rows, the upper first.
@@ -52,16 +47,16 @@ void halveRows(const uchar *upper, const uchar *lower, int halfWidth, quint32 *o
 
 // Bottom-up BGR in, top-down 0xffRRGGBB out for each picture that is not null:
 // the full frame and its half level, in one pass over the frame.
-void turnUpright(const uchar *rows, int width, int height, QImage &full, QImage &half)
+void turnUpright(const uchar *rows, int width, int height, QImage &full, QImage *half)
 {
     const qsizetype stride = qsizetype(width) * 3;
     for (int y = 0; y < height; ++y) {
         const uchar *row = rows + (height - 1 - y) * stride;
         if (!full.isNull())
             uprightRow(row, width, reinterpret_cast<quint32 *>(full.scanLine(y)));
-        if (!half.isNull() && y % 2 == 1)
+        if (half && y % 2 == 1)
             halveRows(row + stride, row, width / 2,
-                      reinterpret_cast<quint32 *>(half.scanLine(y / 2)));
+                      reinterpret_cast<quint32 *>(half->scanLine(y / 2)));
     }
 }
 } // namespace
@@ -73,20 +68,29 @@ LiveFrameBuffer::Stored LiveFrameBuffer::store(const void *pixels, int width, in
         return {false, false, false};
 
     QMutexLocker filling(&m_fillMutex);
-    // An odd side would make the level a pixel short of covering the frame.
-    const bool halfLevel =
-        qint64(width) * height >= halfLevelPixels && width % 2 == 0 && height % 2 == 0;
-    const bool full = !halfLevel || m_fullWanted;
+    const auto *rows = static_cast<const uchar *>(pixels);
+    const double scale = m_scale;
+    const bool large = qint64(width) * height >= halfLevelPixels;
+    // An odd side would make a half level a pixel short of covering the frame.
+    const bool halfLevel = large && width % 2 == 0 && height % 2 == 0;
+    // Painted at exactly its own scale, such a level is copied to the screen as it is.
+    const bool paintedLevel = !large && scale < 1.0;
+    const bool full = m_fullWanted || (halfLevel ? scale > 0.5 : !paintedLevel);
     if (full)
         prepare(m_filling.full, width, height, 1.0);
     else
         m_filling.full = QImage();
     if (halfLevel)
-        prepare(m_filling.half, width / 2, height / 2, 0.5);
+        prepare(m_filling.level, width / 2, height / 2, 0.5);
+    else if (paintedLevel)
+        prepare(m_filling.level, std::max(1, qRound(width * scale)),
+                std::max(1, qRound(height * scale)), scale);
     else
-        m_filling.half = QImage();
+        m_filling.level = QImage();
     m_filling.size = QSize(width, height);
-    turnUpright(static_cast<const uchar *>(pixels), width, height, m_filling.full, m_filling.half);
+    turnUpright(rows, width, height, m_filling.full, halfLevel ? &m_filling.level : nullptr);
+    if (paintedLevel)
+        m_scaler.scale(rows, width, height, m_filling.level);
     m_newestHasFull = full;
 
     QMutexLocker lock(&m_mutex);
@@ -103,9 +107,10 @@ LiveFrameBuffer::Stored LiveFrameBuffer::store(const void *pixels, int width, in
     return {true, notify, sizeChanged};
 }
 
-void LiveFrameBuffer::setFullWanted(bool wanted)
+void LiveFrameBuffer::setPainting(qreal scale, bool fullWanted)
 {
-    m_fullWanted = wanted;
+    m_scale = scale;
+    m_fullWanted = fullWanted;
 }
 
 bool LiveFrameBuffer::newestHasFull() const

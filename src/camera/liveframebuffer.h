@@ -6,20 +6,24 @@
 
 #include <atomic>
 
+#include "camera/uprightscaler.h"
+
 // The newest camera frame, turned upright on the camera thread into recycled
-// 32-bit pictures: the full frame and, for large frames, a half-size level made in
-// the same pass, for a picture shown at half size or less (then alone, unless the
-// full frame is wanted). Only the newest frame
-// is kept, so a GUI slower than the camera skips frames instead of queueing stale
-// ones; the GUI thread only swaps pictures, it neither allocates nor copies.
+// 32-bit pictures: the full frame and a level made in the same pass for a picture
+// painted smaller than the frame. Large frames get a half-size level, for a
+// picture shown at half size or less; smaller ones a level of the size they are
+// painted at. The full frame is left out while a level does, unless it is wanted.
+// Only the newest frame is kept, so a GUI slower than the camera skips frames
+// instead of queueing stale ones; the GUI thread only swaps pictures, it neither
+// allocates nor copies.
 class LiveFrameBuffer
 {
 public:
     struct Frame
     {
         QSize size;
-        QImage full; // null when the half level was made alone
-        QImage half; // null for small or odd-sized frames; device pixel ratio 0.5
+        QImage full;  // null when the level was made alone
+        QImage level; // null when none does; device pixel ratio: its scale
     };
 
     struct Stored
@@ -38,9 +42,10 @@ public:
     // the pictures it passes in. False when no frame is waiting.
     bool take(Frame &frame, bool &sizeChanged);
 
-    // Any thread. While the full frame is not wanted, frames that have a half level
-    // get only that: a third of the work, for a picture shown at half size or less.
-    void setFullWanted(bool wanted);
+    // Any thread. How the GUI paints: a frame pixel at scale screen pixels, and
+    // whether the full frame is wanted even where a level does (a frozen picture
+    // to zoom into, a hidden view whose frames go elsewhere).
+    void setPainting(qreal scale, bool fullWanted);
     // Camera thread: whether the frame stored last has its full picture.
     bool newestHasFull() const;
 
@@ -56,6 +61,8 @@ public:
 private:
     QMutex m_fillMutex; // held by the camera thread while it fills m_filling
     Frame m_filling;
+    UprightScaler m_scaler;
+    std::atomic<double> m_scale = 1.0;
     std::atomic<bool> m_fullWanted = true;
     std::atomic<bool> m_newestHasFull = false;
     mutable QMutex m_mutex;

@@ -184,7 +184,7 @@ void QMainWidget::buildPictureStage()
     QImageItem::setZoomScaleListener([](float scale) {
         if (presenterView) {
             presenterView->showZoomScale(scale);
-            presenterView->showPictureLevel(false); // zoomed in past half size: full frame
+            presenterView->showPictureLevel(false); // zoomed in past the level: full frame
         }
     });
 
@@ -310,24 +310,23 @@ void QMainWidget::OnFrameChange(bool refit)
 
 void QMainWidget::showPictureLevel(bool newFrame)
 {
-    // The half level covers the same place at the same size (device pixel ratio
-    // 0.5); it serves while a frame pixel is drawn at half a screen pixel or less.
+    // A level covers the same place at the same size (its device pixel ratio is
+    // its scale); it serves while a frame pixel is drawn at that scale or less.
     const QTransform toScreen = m_pItem->deviceTransform(m_pView->viewportTransform());
-    const bool halfWillDo = std::sqrt(std::abs(toScreen.determinant())) <= 0.5;
-    m_frameBuffer.setFullWanted(!halfWillDo || m_bLocked || !isVisible());
+    const qreal scale = std::sqrt(std::abs(toScreen.determinant()));
+    m_frameBuffer.setPainting(scale, m_bLocked || !isVisible());
     if (m_shownFrame.size.isEmpty())
         return;
-    // A frame made while the full size was not wanted shows its half level until
-    // the next frame brings the full one.
-    const bool half = !m_shownFrame.half.isNull() &&
-                      m_shownFrame.half.size() * 2 == m_shownFrame.size &&
-                      (halfWillDo || m_shownFrame.full.isNull());
-    if (!newFrame && half == m_showingHalf)
+    // A frame made while the full size was not wanted shows its level until the
+    // next frame brings the full one.
+    const QImage &level = m_shownFrame.level;
+    const bool useLevel = !level.isNull() && (scale <= level.devicePixelRatio() * (1 + 1e-9) ||
+                                              m_shownFrame.full.isNull());
+    if (!newFrame && useLevel == m_showingLevel)
         return;
-    m_showingHalf = half;
-    QPixmap picture = QPixmap::fromImage(half ? m_shownFrame.half : m_shownFrame.full);
-    picture.setDevicePixelRatio(half ? 0.5 : 1.0); // kept by a pixmap sharing the pixels
-    m_pItem->setPixmap(picture);
+    m_showingLevel = useLevel;
+    // The pixmap shares the picture's pixels and device pixel ratio.
+    m_pItem->setPixmap(QPixmap::fromImage(useLevel ? level : m_shownFrame.full));
 }
 
 void QMainWidget::placePicture(int width, int height)

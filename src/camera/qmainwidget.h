@@ -146,7 +146,7 @@ private:
     LiveFrameBuffer m_frameBuffer;
     LiveFrameBuffer::Frame m_shownFrame;
     LiveFrameBuffer::Frame m_spareFrame; // the one shown before, handed back for a later frame
-    bool m_showingHalf = false;
+    bool m_showingLevel = false;
     bool m_compareRefit = false; // owed to the comparison window with the next full frame
     std::atomic<bool> m_bLocked = false;
     QByteArray m_mainPid, m_mainVid;

@@ -19,6 +19,18 @@ QByteArray frameRows(int width, int height)
         pixels[(height - 1 - y) * width * 3] = char(y);
     return pixels;
 }
+
+// Bottom-up BGR: blue = row from the top, green = column, red = 7.
+QByteArray ramps(int width, int height)
+{
+    QByteArray pixels(width * height * 3, '\0');
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            char *p = pixels.data() + (qsizetype(height - 1 - y) * width + x) * 3;
+            p[0] = char(y % 256), p[1] = char(x % 256), p[2] = 7;
+        }
+    return pixels;
+}
 } // namespace
 
 class TestPresenterParts : public QObject
@@ -26,37 +38,42 @@ class TestPresenterParts : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void liveFramesAreUprightWithAHalfLevel()
+    void liveFramesAreUprightWithTheLevelPainted()
     {
-        // Bottom-up BGR: blue = row from the top, green = column, red = 7.
-        const int width = 2000, height = 2000; // just large enough for the level
-        QByteArray pixels(width * height * 3, '\0');
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                char *p = pixels.data() + (qsizetype(height - 1 - y) * width + x) * 3;
-                p[0] = char(y % 256), p[1] = char(x % 256), p[2] = 7;
-            }
+        const int width = 2000, height = 2000; // just large enough for the half level
+        const QByteArray pixels = ramps(width, height);
         LiveFrameBuffer buffer;
         QVERIFY(buffer.store(pixels.constData(), width, height).notify);
         LiveFrameBuffer::Frame frame;
         bool sizeChanged = false;
         QVERIFY(buffer.take(frame, sizeChanged) && sizeChanged);
         QCOMPARE(frame.full.pixel(3, 5), qRgb(7, 3, 5));
-        QCOMPARE(frame.half.size(), QSize(1000, 1000));
+        QCOMPARE(frame.level.size(), QSize(1000, 1000));
         // Means of 2x2: columns 6,7 and rows 10,11 give 6.5 and 10.5, rounded down.
-        QCOMPARE(frame.half.pixel(3, 5), qRgb(7, 6, 10));
+        QCOMPARE(frame.level.pixel(3, 5), qRgb(7, 6, 10));
 
-        // Not wanted, the full frame is left out; the same level is made alone.
-        buffer.setFullWanted(false);
+        // Painted at half size, the full frame is left out; the same level is made alone.
+        buffer.setPainting(0.5, false);
         QVERIFY(buffer.store(pixels.constData(), width, height).notify);
         QVERIFY(buffer.take(frame, sizeChanged) && !sizeChanged && !buffer.newestHasFull());
         QVERIFY(frame.full.isNull());
-        QCOMPARE(frame.half.pixel(3, 5), qRgb(7, 6, 10));
+        QCOMPARE(frame.level.pixel(3, 5), qRgb(7, 6, 10));
 
         // Without a level (odd side) the full frame is always made.
         const QByteArray odd = frameRows(2001, 2001);
         QVERIFY(buffer.store(odd.constData(), 2001, 2001).accepted);
-        QVERIFY(buffer.take(frame, sizeChanged) && frame.half.isNull() && !frame.full.isNull());
+        QVERIFY(buffer.take(frame, sizeChanged) && frame.level.isNull() && !frame.full.isNull());
+
+        // A smaller frame painted smaller gets a level of the painted size alone,
+        // sampled between the frame's pixels: a ramp stays a ramp.
+        buffer.setPainting(0.75, false);
+        QVERIFY(buffer.store(ramps(200, 100).constData(), 200, 100).accepted);
+        QVERIFY(buffer.take(frame, sizeChanged) && frame.full.isNull());
+        QCOMPARE(frame.level.size(), QSize(150, 75));
+        QCOMPARE(frame.level.devicePixelRatio(), 0.75);
+        // Picture column 99's centre lies at frame column 132.17, row 29's at 38.83.
+        QCOMPARE(frame.level.pixel(99, 29), qRgb(7, 132, 39));
+        QCOMPARE(frame.level.pixel(149, 74), qRgb(7, 199, 99));
 
         // Zero width, negative height, too wide, too many pixels: never enter.
         const QSize sizes[] = {
