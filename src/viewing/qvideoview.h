@@ -19,6 +19,7 @@ public:
     double m_dPinchRatio = 1.0;
 
 protected:
+    void drawBackground(QPainter *painter, const QRectF &exposed) override;
     void wheelEvent(QWheelEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 };
