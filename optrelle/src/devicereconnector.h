@@ -12,7 +12,7 @@ namespace optrelle {
 // device appears (the kernel's inotify events, through QFileSystemWatcher) and
 // asks reopen at each change until it succeeds. udev sets a new node's owner and
 // mode a moment after the node appears, so a failed attempt after a change is
-// retried a few times. GUI thread.
+// retried a few times quickly, and every second after that. GUI thread.
 class DeviceReconnector : public QObject
 {
     Q_OBJECT
