@@ -12,11 +12,10 @@ constexpr double maximumOppositeDegrees = 35;
 // Corners between 60° and 120°: a page seen from above in some perspective.
 constexpr double maximumCornerCosine = 0.5;
 constexpr double minimumAreaShare = 0.06;
-// Every side seen along at least this share of its length.
-constexpr double minimumSideSupport = 0.5;
-// A page running off the frame has a side less to show it: the others must be
-// seen along nearly all their length.
-constexpr double minimumSupportBesideFrame = 0.8;
+// Every side seen along at least this share of its length: a faint change of
+// colour counts as seen, so a page's side must show it nearly all along,
+// where print, shadows and clutter show it here and there.
+constexpr double minimumSideSupport = 0.8;
 // Corners may lie this share of the short side outside the picture (a page
 // edge blurred at the border) and are then moved onto it.
 constexpr double borderTolerance = 0.01;
@@ -125,13 +124,11 @@ std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &si
     }
     if (!keepInside(candidate.corners, size) || !plausibleCorners(candidate.corners, size))
         return std::nullopt;
-    const bool onFrame = std::any_of(sides.begin(), sides.end(),
-                                     [](const EdgeLine *side) { return side->isFrameBorder(); });
     for (std::size_t i = 0; i < 4; ++i) {
         if (sides[i]->isFrameBorder())
             continue;
         const double support = sides[i]->support(start[i], end[i]);
-        if (support < (onFrame ? minimumSupportBesideFrame : minimumSideSupport))
+        if (support < minimumSideSupport)
             return std::nullopt;
         // Stretches without a change of colour count against the side.
         candidate.score += (2 * support - 1) * std::abs(end[i] - start[i]);
