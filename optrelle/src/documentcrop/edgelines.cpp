@@ -13,7 +13,7 @@ namespace {
 // A change of colour across a line counts where Lab samples this far to either
 // side differ by at least changeThreshold; the line may be off by a pixel.
 constexpr int acrossGap = 2;
-constexpr int changeThreshold = 12;
+constexpr int changeThreshold = 8;
 // Edge pixels are kept where the colour this far to either side differs so.
 constexpr double stepReach = 5;
 // A side's colour is taken this far from it.

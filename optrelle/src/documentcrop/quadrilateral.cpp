@@ -12,11 +12,10 @@ constexpr double maximumOppositeDegrees = 35;
 // Corners between 60° and 120°: a page seen from above in some perspective.
 constexpr double maximumCornerCosine = 0.5;
 constexpr double minimumAreaShare = 0.06;
-// Every side seen along at least this share of its length.
-constexpr double minimumSideSupport = 0.5;
-// A page running off the frame has a side less to show it: the others must be
-// seen along nearly all their length.
-constexpr double minimumSupportBesideFrame = 0.8;
+// Every side seen along at least this share of its length: a faint change of
+// colour counts as seen, so a page's side must show it nearly all along,
+// where print, shadows and clutter show it here and there.
+constexpr double minimumSideSupport = 0.8;
 // Corners may lie this share of the short side outside the picture (a page
 // edge blurred at the border) and are then moved onto it.
 constexpr double borderTolerance = 0.01;
@@ -33,6 +32,8 @@ constexpr double localSearchDegrees = 12;
 constexpr double localSearchStepDegrees = 2;
 // A side seen well goes on past gaps this long (a cable across it, a glint).
 constexpr double maximumSideGap = 4;
+// Pages begun by two sides are searched for from at most this many corners.
+constexpr std::size_t maximumPageStarts = 32;
 
 struct Candidate
 {
@@ -125,13 +126,11 @@ std::optional<Candidate> pageCandidate(const std::array<const EdgeLine *, 4> &si
     }
     if (!keepInside(candidate.corners, size) || !plausibleCorners(candidate.corners, size))
         return std::nullopt;
-    const bool onFrame = std::any_of(sides.begin(), sides.end(),
-                                     [](const EdgeLine *side) { return side->isFrameBorder(); });
     for (std::size_t i = 0; i < 4; ++i) {
         if (sides[i]->isFrameBorder())
             continue;
         const double support = sides[i]->support(start[i], end[i]);
-        if (support < (onFrame ? minimumSupportBesideFrame : minimumSideSupport))
+        if (support < minimumSideSupport)
             return std::nullopt;
         // Stretches without a change of colour count against the side.
         candidate.score += (2 * support - 1) * std::abs(end[i] - start[i]);
@@ -175,12 +174,23 @@ EdgeLine localSide(const cv::Mat &smooth, cv::Point2d from, cv::Point2d directio
     return side;
 }
 
-// The pages that first and second, two adjacent sides, begin where they are
-// seen from their corner on; each that beats best becomes it.
-void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &smooth,
-                  std::optional<Candidate> &best)
+// Two adjacent sides seen from their corner on, each for a length: where a
+// page may begin whose other two sides were not among the edge lines.
+struct PageStart
 {
-    const cv::Size size = smooth.size();
+    const EdgeLine *first;
+    const EdgeLine *second;
+    cv::Point2d corner;
+    cv::Point2d firstWay;
+    cv::Point2d secondWay;
+    double firstLength;
+    double secondLength;
+};
+
+// The pages first and second may begin, large enough to be a page.
+void addPageStarts(const EdgeLine &first, const EdgeLine &second, cv::Size size,
+                   std::vector<PageStart> &starts)
+{
     const double minimumSide = std::sqrt(minimumAreaShare * size.area()) / 2;
     double alongFirst = 0;
     double alongSecond = 0;
@@ -197,23 +207,11 @@ void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &
             const double secondLength =
                 second.supportedReach(alongSecond, secondSign, maximumSideGap);
             const cv::Point2d secondWay = second.direction() * secondSign;
-            // Too small a page whatever the other sides, or one that could not
-            // beat the best even were they seen all along (about as long as
-            // the two seen: the search is costly).
-            if (secondLength < minimumSide ||
-                firstLength * secondLength * std::abs(firstWay.cross(secondWay)) <
-                    minimumAreaShare * size.area() ||
-                (best && 2 * (firstLength + secondLength) <= best->score))
-                continue;
-            const EdgeLine oppositeFirst = localSide(smooth, corner + secondWay * secondLength,
-                                                     firstWay, firstLength, localSearchDegrees);
-            const EdgeLine oppositeSecond = localSide(smooth, corner + firstWay * firstLength,
-                                                      secondWay, secondLength, localSearchDegrees);
-            const std::optional<Candidate> candidate =
-                pageCandidate({&first, &second, &oppositeFirst, &oppositeSecond}, size,
-                              best ? best->score : -1e9);
-            if (candidate)
-                best = candidate;
+            if (secondLength >= minimumSide &&
+                firstLength * secondLength * std::abs(firstWay.cross(secondWay)) >=
+                    minimumAreaShare * size.area())
+                starts.push_back(
+                    {&first, &second, corner, firstWay, secondWay, firstLength, secondLength});
         }
     }
 }
@@ -223,10 +221,36 @@ void completePage(const EdgeLine &first, const EdgeLine &second, const cv::Mat &
 std::optional<std::array<cv::Point2d, 4>>
 completedPageQuadrilateral(const std::vector<EdgeLine> &lines, const cv::Mat &smooth)
 {
-    std::optional<Candidate> best;
+    std::vector<PageStart> starts;
     for (std::size_t i = 0; i < lines.size(); ++i)
         for (std::size_t j = i + 1; j < lines.size(); ++j)
-            completePage(lines[i], lines[j], smooth, best);
+            addPageStarts(lines[i], lines[j], smooth.size(), starts);
+    // Longest seen first: the search for the other sides is costly, and a page
+    // can hardly score more than the length of the two sides seen twice over,
+    // so once one is found the shorter starts need no search; a page's sides
+    // are among the longest seen, so the shortest starts of a busy picture
+    // are not searched at all.
+    std::sort(starts.begin(), starts.end(), [](const PageStart &a, const PageStart &b) {
+        return a.firstLength + a.secondLength > b.firstLength + b.secondLength;
+    });
+    if (starts.size() > maximumPageStarts)
+        starts.resize(maximumPageStarts);
+    std::optional<Candidate> best;
+    for (const PageStart &start : starts) {
+        if (best && 2 * (start.firstLength + start.secondLength) <= best->score)
+            break;
+        const EdgeLine oppositeFirst =
+            localSide(smooth, start.corner + start.secondWay * start.secondLength, start.firstWay,
+                      start.firstLength, localSearchDegrees);
+        const EdgeLine oppositeSecond =
+            localSide(smooth, start.corner + start.firstWay * start.firstLength, start.secondWay,
+                      start.secondLength, localSearchDegrees);
+        const std::optional<Candidate> candidate =
+            pageCandidate({start.first, start.second, &oppositeFirst, &oppositeSecond},
+                          smooth.size(), best ? best->score : -1e9);
+        if (candidate)
+            best = candidate;
+    }
     if (!best)
         return std::nullopt;
     return best->corners;
