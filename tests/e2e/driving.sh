@@ -2,13 +2,17 @@
 # start are killed on exit, failures end the script, and conditions are waited
 # for, not slept for.
 
-# Runs the calling script again inside xvfb-run, on a 1920x1080 screen that keeps
-# the contents of covered windows, so that a window under another can be looked at.
+# Starts a virtual 1920x1080 screen for the calling script, one that keeps the
+# contents of covered windows, so that a window under another can be looked at.
+# The server picks a free display itself (-displayfd): display numbers chosen
+# beforehand race with other servers starting and with stale lock files.
 enter_virtual_screen() {
-    if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
-        rm -rf "$out" && mkdir -p "$out"
-        KELVORA_E2E_INSIDE=1 exec xvfb-run -a -s "-screen 0 1920x1080x24 +bs" "$0" "$@"
-    fi
+    rm -rf "$out" && mkdir -p "$out"
+    local number=$out/display
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 +bs -nolisten tcp 3>"$number" >"$out/xvfb.log" 2>&1 &
+    pids+=($!)
+    wait_for "the virtual screen (see $out/xvfb.log)" test -s "$number"
+    export DISPLAY=:$(<"$number")
     export OPTRELLE_BACKEND=sim XDG_RUNTIME_DIR=$out/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     [[ -n ${keep_annotation_program:-} ]] || leave_out_annotation_program

@@ -6,7 +6,7 @@
 # two starts one runs, a later start brings the hidden presenter back, sockets
 # are removed on the way out and replaced after a kill.
 # Usage: launcher_e2e.sh KELVORA COPYDATAPEER OUTPUT_DIR
-# Runs itself again inside xvfb-run.
+# Starts its own virtual screen.
 set -euo pipefail
 
 kelvora=$1 peer=$2 out=$3

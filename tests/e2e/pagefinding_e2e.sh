@@ -3,7 +3,7 @@
 # on a light wooden table, filmed by the simulated camera: the capture button
 # stores the page alone, straightened to its own proportions.
 # Usage: pagefinding_e2e.sh KELVORA PHOTO_FOLDER OUTPUT_DIR
-# Runs itself again inside xvfb-run.
+# Starts its own virtual screen.
 set -euo pipefail
 
 kelvora=$1 pages=$2 out=$3

@@ -5,7 +5,7 @@
 # program. Every run has its own home. Looks at what the program shows and writes.
 # (Without a camera the program asks for one and ends: its unit test starts it so.)
 # Usage: presenter_e2e.sh KELVORA COPYDATAPEER DROPTARGET OUTPUT_DIR
-# Runs itself again inside xvfb-run.
+# Starts its own virtual screen.
 set -euo pipefail
 
 kelvora=$1 peer=$2 droptarget=$3 out=$4

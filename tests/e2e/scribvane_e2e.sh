@@ -3,7 +3,7 @@
 # 1920x1080 screen, with a compositing manager or without one, driven with
 # xdotool like a person. Looks at the screen and at the files written.
 # Usage: scribvane_e2e.sh KELVORA SCRIBVANE COPYDATAPEER composited|plain OUTPUT_DIR
-# Runs itself again inside xvfb-run.
+# Starts its own virtual screen.
 set -euo pipefail
 
 kelvora=$1 scribvane=$2 peer=$3 mode=$4 out=$5

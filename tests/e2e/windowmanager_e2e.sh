@@ -3,7 +3,7 @@
 # presenter view must sit on the work area and the bar on the screen. (The
 # launcher's script runs under openbox.)
 # Usage: windowmanager_e2e.sh KELVORA OUTPUT_DIR
-# Runs itself again inside xvfb-run.
+# Starts its own virtual screen.
 set -euo pipefail
 
 kelvora=$1 out=$2

@@ -8,12 +8,10 @@
 set -euo pipefail
 
 build=$1 out=$2
-if [[ -z ${KELVORA_E2E_INSIDE:-} ]]; then
-    [[ $(id -u) == 0 ]] || { echo "skipped: dpkg needs root"; exit 77; }
-    for tool in apt-get dpkg dpkg-deb dpkg-shlibdeps cpack; do
-        command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
-    done
-fi
+[[ $(id -u) == 0 ]] || { echo "skipped: dpkg needs root"; exit 77; }
+for tool in apt-get dpkg dpkg-deb dpkg-shlibdeps cpack; do
+    command -v "$tool" >/dev/null || { echo "skipped: no $tool"; exit 77; }
+done
 source "$(dirname "$0")/../e2e/driving.sh"
 # The installed program is tried whole, with the annotation program it starts.
 keep_annotation_program=1
