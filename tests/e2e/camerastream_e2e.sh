@@ -9,7 +9,7 @@ set -euo pipefail
 
 kelvora=$1 makestream=$2 out=$3
 source "$(dirname "$0")/driving.sh"
-enter_virtual_screen "$@"
+enter_virtual_screen
 
 capture_button() { bar_button 13; }
 rotate_left_button() { bar_button 10; }

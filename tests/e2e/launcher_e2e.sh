@@ -11,7 +11,7 @@ set -euo pipefail
 
 kelvora=$1 peer=$2 out=$3
 source "$(dirname "$0")/driving.sh"
-enter_virtual_screen "$@"
+enter_virtual_screen
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 new_home home
 sockets=$XDG_RUNTIME_DIR/copydata

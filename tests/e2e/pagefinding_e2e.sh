@@ -8,7 +8,7 @@ set -euo pipefail
 
 kelvora=$1 pages=$2 out=$3
 source "$(dirname "$0")/driving.sh"
-enter_virtual_screen "$@"
+enter_virtual_screen
 photo=sd_bg01_letter001_f0098.jpg
 export TMPDIR=$out/tmp OPTRELLE_CAMERAS=0ac8:c498@1920x1080 OPTRELLE_SCENE=$pages/$photo
 new_home home

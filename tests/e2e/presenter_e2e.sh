@@ -10,7 +10,7 @@ set -euo pipefail
 
 kelvora=$1 peer=$2 droptarget=$3 out=$4
 source "$(dirname "$0")/driving.sh"
-enter_virtual_screen "$@"
+enter_virtual_screen
 
 capture_button() { bar_button 13; }
 rotate_left_button() { bar_button 10; }

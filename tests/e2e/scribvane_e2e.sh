@@ -9,7 +9,7 @@ set -euo pipefail
 kelvora=$1 scribvane=$2 peer=$3 mode=$4 out=$5
 source "$(dirname "$0")/driving.sh"
 keep_annotation_program=1
-enter_virtual_screen "$@"
+enter_virtual_screen
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 new_home home
 [[ $(dirname "$kelvora") == $(dirname "$scribvane") ]] || fail "scribvane is not in Kelvora's program folder"

@@ -8,7 +8,7 @@ set -euo pipefail
 
 kelvora=$1 out=$2
 source "$(dirname "$0")/driving.sh"
-enter_virtual_screen "$@"
+enter_virtual_screen
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 
 # --- weston with XWayland, headless. A Wayland session: Kelvora goes through

@@ -15,7 +15,7 @@ done
 source "$(dirname "$0")/../e2e/driving.sh"
 # The installed program is tried whole, with the annotation program it starts.
 keep_annotation_program=1
-enter_virtual_screen "$@"
+enter_virtual_screen
 export OPTRELLE_CAMERAS=15aa:1555@640x480
 new_home home
 
